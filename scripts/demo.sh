@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds both targets and says where the plug-in files are.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+JOBS=${JOBS:-$(nproc)}
+cmake --preset release >/dev/null && cmake --build --preset release -j "$JOBS"
+cmake --preset win64 >/dev/null && cmake --build --preset win64 -j "$JOBS"
+echo
+echo "Linux plug-in:   $(pwd)/build/release/vst/Tarvel.so"
+echo "Windows plug-in: $(pwd)/build/win64/vst/Tarvel.dll"

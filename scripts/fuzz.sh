@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+SECONDS_EACH=${FUZZ_SECONDS:-60}
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "${JOBS:-$(nproc)}"
+shopt -s nullglob
+for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
+  [ -x "$fuzzer" ] || continue
+  name=$(basename "$fuzzer")
+  corpus=build/fuzz/corpus/$name
+  mkdir -p "$corpus"
+  seeds=tests/fuzz/seeds/$name
+  [ -d "$seeds" ] || seeds=""
+  "$fuzzer" -max_total_time="$SECONDS_EACH" -print_final_stats=1 "$corpus" $seeds 2>"build/fuzz/$name.log" \
+    || { tail -n 60 "build/fuzz/$name.log"; exit 1; }
+  echo "$name: $(grep -m1 'stat::number_of_executed_units' "build/fuzz/$name.log" | awk '{print $2}') executions in ${SECONDS_EACH} s, no crash"
+done

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Sets up the machine, then builds and runs every test on both targets:
+# Windows x86-64 under Wine, ThreadSanitizer, the fuzzers for a bounded time,
+# and last the native suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/tarvel-wine}
+export WINEDEBUG=-all
+JOBS=${JOBS:-$(nproc)}
+
+echo "== Windows x86-64 (MinGW-w64, tests under Wine)"
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j "$JOBS"
+/usr/lib/wine/wineserver -p  # one persistent server: each Wine start then costs ~0.1 s
+trap '/usr/lib/wine/wineserver -k || true' EXIT
+scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+xvfb-run -a ctest --preset win64
+
+echo "== ThreadSanitizer (threaded tests)"
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan -j "$JOBS"
+ctest --preset tsan -L threads
+
+echo "== Fuzzing"
+scripts/fuzz.sh
+
+echo "== Linux x86-64, AddressSanitizer + UndefinedBehaviorSanitizer"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$JOBS"
+ctest --preset asan
