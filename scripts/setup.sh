@@ -18,6 +18,7 @@ PACKAGES=(
   wine64 wine xvfb x11-apps imagemagick
   libfreetype-dev fonts-dejavu-core
   libsndfile1-dev gnuplot-nox
+  ardour lsp-plugins-vst
 )
 
 missing=()
@@ -77,6 +78,11 @@ build_src libjpeg-turbo .libjpeg-done -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
 build_src libpng1.6 .libpng-done -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
   -DPNG_EXECUTABLES=OFF -DZLIB_USE_STATIC_LIBS=ON \
   -DZLIB_LIBRARY=/usr/x86_64-w64-mingw32/lib/libz.a -DZLIB_INCLUDE_DIR=/usr/x86_64-w64-mingw32/include
+# libsndfile without external codecs: WAV and AIFF (FLAC would need four more
+# cross-built libraries).
+build_src libsndfile .libsndfile-done -DBUILD_SHARED_LIBS=OFF -DENABLE_EXTERNAL_LIBS=OFF \
+  -DENABLE_MPEG=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
+  -DENABLE_CPACK=OFF -DENABLE_PACKAGE_CONFIG=ON -DINSTALL_PKGCONFIG_MODULE=OFF -Wno-deprecated
 
 # A Wine prefix of our own for the Windows tests.
 WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/tarvel-wine}
