@@ -1,0 +1,278 @@
+#pragma once
+// The host-independent core of every plug-in instance: parameters, presets,
+// the channel configuration and the buffers through which audio reaches the
+// effect, sample rate, block size and latency, the attached editor, and the
+// instance lock. The host adapter and the effect derive from it.
+//
+// Threads: the host's GUI thread carries the dispatcher and the editor; the
+// host's audio thread carries the process calls and may carry dispatcher and
+// parameter calls. The one recursive instance lock serialises all of them, so
+// processing never overlaps a parameter change, a state load or a rate change.
+//
+// Processing: a process call binds the host's buffers (Connect*), then runs
+// Process*. Calls longer than blockSize are processed in pieces of at most
+// blockSize frames, so no scratch buffer is ever overrun; nothing allocates.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "plugin/GrowBuffer.h"
+#include "plugin/IEditor.h"
+#include "plugin/Parameter.h"
+#include "plugin/RecursiveLock.h"
+#include "plugin/StateChunk.h"
+
+namespace tarvel {
+
+struct ChannelPair {
+  int inputs;
+  int outputs;
+};
+
+struct MidiMessage {
+  int offset = 0;  // sample offset within the current block
+  std::uint8_t status = 0;
+  std::uint8_t data1 = 0;
+  std::uint8_t data2 = 0;
+};
+
+struct InputChannel {
+  bool connected = false;
+  int slot = 0;  // entry of inputSlots this channel controls
+  GrowBuffer scratch;
+  // The host buffer bound for the current process call (one or neither).
+  const float* floatSource = nullptr;
+  double* doubleSource = nullptr;
+};
+
+struct OutputChannel {
+  bool connected = false;
+  int slot = 0;  // entry of outputSlots this channel controls
+  GrowBuffer scratch;
+  // The host buffer bound for the current process call (one or neither).
+  float* floatDestination = nullptr;
+  double* doubleDestination = nullptr;
+};
+
+// Writes nothing; the arguments are still evaluated at every trace point.
+void Trace(const char* tag, int line, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+class IPlugBase {
+ public:
+  static constexpr int kNameSize = 128;  // effect, product and vendor names, with terminator
+  static constexpr std::int32_t kChunkMagic = 0x70666674;
+  static constexpr std::int32_t kChunkVersion = 0x00010000;
+
+  IPlugBase(int parameterCount, const char* channelIOText, int presetCount, const char* effectName,
+            const char* productName, const char* vendorName, int vendorVersion, int uniqueId, int vendorId,
+            int latency, bool usesMidi, bool usesChunks, bool isInstrument);
+  IPlugBase(const IPlugBase&) = delete;
+  IPlugBase& operator=(const IPlugBase&) = delete;
+
+  // ---- Virtual operations, in table order ----
+
+  // Deletes the editor first, then parameters, presets and channel records.
+  // Called on the GUI thread by the adapter's effClose, outside the lock.
+  virtual ~IPlugBase();
+
+  // Clears processing state after a rate, block size or activation change.
+  // Dispatcher thread, under the instance lock; may allocate. Base: locks only.
+  virtual void ResetProcessing();
+
+  // A parameter's value has changed (host, editor, state load, effOpen). Any
+  // thread, under the instance lock; must not allocate (may run on the audio
+  // thread). Base: locks only.
+  virtual void ParameterChanged(int index);
+
+  // Processes frames (<= blockSize) samples from inputs to outputs. Audio
+  // thread, under the instance lock; never allocates, blocks or throws. An
+  // array with no channels is null. Base: passes inputs through.
+  virtual void ProcessBlock(double** inputs, double** outputs, int frames);
+
+  // The editor window was opened / is about to close. GUI thread, under the
+  // lock. Base: nothing.
+  virtual void EditorOpened();
+  virtual void EditorClosed();
+
+  // effMainsChanged. Dispatcher thread, under the lock. Base: locks only.
+  virtual void ActivationChanged(bool active);
+
+  // A MIDI message from the host, in a process-events call. Any thread, under
+  // the lock; must not allocate. Base: sends it back (MIDI thru).
+  virtual void MidiReceived(const MidiMessage& message);
+
+  // Name of a MIDI key, into out (outSize bytes). Dispatcher thread, under the
+  // lock. Base: writes "" and answers false.
+  virtual bool MidiKeyNameFor(int key, char* out, std::size_t outSize);
+
+  // Program state. Dispatcher thread, under the lock; may allocate. Base: the
+  // parameter values.
+  virtual bool SaveState(StateChunk& chunk);
+  virtual int LoadState(const StateChunk& chunk, int start);
+
+  // Requests to the host (filled in by the adapter). The gestures and the
+  // report come from the editor's thread, under the lock where the caller
+  // holds it; the time queries from the audio thread, under the lock.
+  virtual void BeginParameterGesture(int index) = 0;
+  virtual void ReportParameterToHost(int index, double normalized) = 0;
+  virtual void EndParameterGesture(int index) = 0;
+  virtual void RequestHostDisplayUpdate() = 0;
+  virtual int HostSamplePosition() = 0;
+  virtual double HostTempo() = 0;
+  virtual void HostTimeSignature(int& numerator, int& denominator) = 0;
+
+  // The host's identifier (see SetHost). Dispatcher thread, under the lock.
+  // Base: hostIdentifier as it stands.
+  virtual int HostId();
+
+  // The editor's size was set. GUI thread, under the lock.
+  virtual void EditorResized(int width, int height) = 0;
+  // Once-only host-dependent setup at effOpen. Dispatcher thread, under the lock.
+  virtual void HostSpecificSetup() = 0;
+
+  // Takes ownership of the editor (null is ignored): shows every parameter's
+  // normalised value in it and lets it create its bitmaps. Constructor or GUI
+  // thread; takes the lock; allocates.
+  virtual void AttachEditor(std::unique_ptr<IEditor> newEditor);
+
+  // Sizes every channel's scratch buffer to frames doubles, zero-filled; the
+  // same size leaves them untouched. Dispatcher thread, under the lock,
+  // outside processing; allocates. Returns false (nothing changed) for a size
+  // below 1 or that cannot be allocated.
+  virtual bool SetBlockSize(int frames);
+
+  // Latency in samples. Constructor or dispatcher thread, under the lock.
+  virtual void SetLatency(int samples);
+
+  // MIDI to the host. Audio thread, under the lock; must not allocate.
+  virtual bool SendMidi(const MidiMessage& message) = 0;
+  virtual bool SendMidiList(const ValueList<MidiMessage>& messages) = 0;
+
+  // Parameter and bank state. Dispatcher thread, under the lock (the two
+  // parameter operations take it themselves); may allocate. Loads either
+  // succeed completely or change nothing and answer -1.
+  virtual bool SerializeParams(StateChunk& chunk);
+  virtual int UnserializeParams(const StateChunk& chunk, int start);
+  virtual bool SaveBank(StateChunk& chunk);
+  virtual int LoadBank(const StateChunk& chunk, int start);
+
+  // ---- Non-virtual operations ----
+
+  // True if some channel configuration matches; a negative count matches any.
+  bool LegalIO(int inputs, int outputs) const;
+  // Records the host's product text and packed version (0xMMMMmmpp) and maps
+  // the text to a host identifier.
+  void SetHost(const char* hostName, int version);
+  // The editor changed a parameter: sets it, tells the host, tells the effect.
+  // Editor thread; takes the lock. A NaN or an index outside the list is
+  // ignored.
+  void SetParameterFromGUI(int index, double normalized);
+  void SetSampleRate(double rate) { sampleRate = rate; }
+  // The vendor version packed, or in decimal coding ((major*100)+minor)*100+patch.
+  int EffectVersion(bool decimal) const;
+
+  // Channels [first, first + count) become connected or not; a channel that
+  // becomes unconnected reads zeros from its scratch.
+  void SetInputConnections(int first, int count, bool connected);
+  void SetOutputConnections(int first, int count, bool connected);
+
+  // Binding for one process call: the k-th host buffer goes to the k-th
+  // connected channel of the range. A null array or buffer reads zeros / is
+  // not written. Audio thread, under the lock; never allocates.
+  void ConnectInputsFloat(int first, int count, float* const* buffers);
+  void ConnectInputsDouble(int first, int count, double* const* buffers);
+  void ConnectOutputsFloat(int first, int count, float* const* buffers);
+  void ConnectOutputsDouble(int first, int count, double* const* buffers);
+
+  // Run ProcessBlock over frames (in pieces of at most blockSize) and deliver
+  // the outputs: replacing the host's float buffers, adding to them, or
+  // directly into the host's double buffers. The bindings end with the call.
+  // Audio thread, under the lock; never allocates.
+  void ProcessToFloat(int frames);
+  void ProcessAccumulateFloat(int frames);
+  void ProcessDouble(int frames);
+
+  // Every parameter's real value to the editor, if one is attached.
+  void PushParametersToEditor();
+
+  // ---- Presets and chunks ----
+
+  // With no presets: adds one named "Default" holding the current values.
+  void AddDefaultPreset();
+  // Makes preset index current; a never-used preset takes the current values
+  // and a user preset name. False (nothing changed) outside the list.
+  bool ApplyPreset(int index);
+  // Stores the current values into the current preset, and the name if given
+  // and not empty (cut to 255 bytes).
+  void CaptureCurrentPreset(const char* name = nullptr);
+  // The preset's name, or "" outside the list.
+  const char* PresetName(int index) const;
+  // Writes "user preset N" (N = 1 + presets already so named) into out.
+  void MakeUserPresetName(char* out, std::size_t outSize) const;
+
+  // effGetChunk: fills chunk with the header and the bank (isBank) or program
+  // state; answers the chunk size, or 0 on failure. Dispatcher thread.
+  int GetChunk(StateChunk& chunk, bool isBank);
+  // effSetChunk: copies size bytes from data into chunk and loads them;
+  // answers 1, or 0 with nothing changed (null data, negative size, or a
+  // truncated or malformed chunk). Dispatcher thread.
+  int SetChunk(StateChunk& chunk, bool isBank, const void* data, int size);
+
+  // ---- Accessors ----
+  int ParameterCount() const { return parameters.Count(); }
+  Parameter* GetParameter(int index) const { return parameters.Get(index); }
+  int PresetCount() const { return presets.Count(); }
+  Preset* GetPreset(int index) const { return presets.Get(index); }
+  int CurrentPreset() const { return currentPreset; }
+  int InputChannelCount() const { return inputChannels.Count(); }
+  int OutputChannelCount() const { return outputChannels.Count(); }
+  InputChannel* GetInputChannel(int index) const { return inputChannels.Get(index); }
+  OutputChannel* GetOutputChannel(int index) const { return outputChannels.Get(index); }
+  const char* EffectName() const { return effectName; }
+  const char* ProductName() const { return productName; }
+  const char* VendorName() const { return vendorName; }
+  int UniqueId() const { return uniqueId; }
+  int VendorId() const { return vendorId; }
+  bool UsesChunks() const { return usesChunks; }
+  bool IsInstrument() const { return isInstrument; }
+  int HostVersion() const { return hostVersion; }
+  double SampleRate() const { return sampleRate; }
+  int BlockSize() const { return blockSize; }
+  int Latency() const { return latency; }
+  IEditor* Editor() const { return editor.get(); }
+  RecursiveLock& InstanceLock() { return instanceLock; }
+
+ protected:
+  PtrList<ChannelPair> channelPairs;
+  PtrList<Parameter> parameters;
+  PtrList<Preset> presets;
+  int currentPreset = 0;
+  RecursiveLock instanceLock;
+  char effectName[kNameSize] = {};
+  char productName[kNameSize] = {};
+  char vendorName[kNameSize] = {};
+  int uniqueId;
+  int vendorId;
+  int vendorVersion;
+  int hostIdentifier = -1;
+  int hostVersion = 0;
+  bool usesChunks;
+  bool isInstrument;
+  double sampleRate = 44100.0;
+  int blockSize = 0;
+  int latency;
+  std::unique_ptr<IEditor> editor;
+  std::vector<double*> inputSlots;
+  std::vector<double*> outputSlots;
+  PtrList<InputChannel> inputChannels;
+  PtrList<OutputChannel> outputChannels;
+
+ private:
+  enum class Delivery { kToFloat, kAccumulateFloat, kDouble };
+  void ProcessInPieces(int frames, Delivery delivery);
+  void EndBinding();
+  int BankEnd(const StateChunk& chunk, int start) const;
+};
+
+}  // namespace tarvel
