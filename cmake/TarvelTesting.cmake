@@ -10,15 +10,21 @@ if(TARVEL_TESTS)
   include(GoogleTest)
 endif()
 
-# tarvel_add_test(name SOURCES a.cpp b.cpp LIBS lib...)
+# tarvel_add_test(name SOURCES a.cpp b.cpp LIBS lib... [LABELS label...])
 # Natively each test case becomes a CTest test; under Wine the whole program is
-# one test (every Wine start costs a few hundred milliseconds).
+# one test (every Wine start costs a few hundred milliseconds). LABELS go on
+# every test of the program (e.g. "threads" for the ThreadSanitizer run).
 function(tarvel_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
   if(CMAKE_CROSSCOMPILING)
     add_test(NAME ${name} COMMAND ${name})
+    if(T_LABELS)
+      set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    endif()
+  elseif(T_LABELS)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
   else()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()
