@@ -26,6 +26,8 @@ std::string LastErrorText() {
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
     message.pop_back();
   }
+  // Some system texts name the file as an insert that is not filled in here.
+  if (const auto insert = message.find("%1"); insert != std::string::npos) message.replace(insert, 2, "the file");
   return message;
 }
 
