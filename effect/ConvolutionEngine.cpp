@@ -1,0 +1,229 @@
+#include "effect/ConvolutionEngine.h"
+
+#include <xmmintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+#include "dsp/SpectralHelpers.h"
+#include "effect/InstanceSlot.h"
+
+namespace tarvel {
+namespace {
+
+// Flushes denormals to zero (FTZ and DAZ) for its lifetime, so that decaying
+// tails cost nothing, and gives the caller its own floating-point state back.
+class FlushDenormals {
+public:
+  FlushDenormals() : saved(_mm_getcsr()) { _mm_setcsr(saved | kFlushToZero | kDenormalsAreZero); }
+  ~FlushDenormals() { _mm_setcsr(saved); }
+  FlushDenormals(const FlushDenormals&) = delete;
+  FlushDenormals& operator=(const FlushDenormals&) = delete;
+
+private:
+  static constexpr unsigned kFlushToZero = 0x8000;
+  static constexpr unsigned kDenormalsAreZero = 0x0040;
+  const unsigned saved;
+};
+
+bool IsUsableRate(double sampleRate) { return sampleRate > 0.0 && sampleRate < 2147483648.0; }
+
+// Truncates toward zero like a plain conversion, but saturates instead of
+// overflowing on loud signals; NaN gives 0.
+std::int32_t SaturateToInt32(double value) {
+  if (!(value == value)) return 0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  return static_cast<std::int32_t>(value);
+}
+
+}  // namespace
+
+bool ConvolutionEngine::AllocateEngine(double sampleRate) {
+  ReleaseEngine();
+  if (!IsUsableRate(sampleRate)) return false;
+
+  designRate = sampleRate;
+  const auto rate = static_cast<std::int32_t>(sampleRate);
+  kernelLength = KernelLengthForRate(rate);
+  transformLength = TransformLengthForRate(rate);
+  hop = transformLength - kernelLength + 1;
+  blockFill = 0;
+
+  const std::size_t n = transformLength;
+  bandSpectra = DesignBandKernels(kernelLength, transformLength, designRate);
+  mixedSpectrum.assign(n, 0.0);
+  MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
+  previousSpectrum.assign(n, 0.0);
+  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
+    inputBlocks[ch].assign(n, 0.0);
+    accumulators[ch].assign(n, 0.0);
+  }
+  blockCopy.assign(n, 0.0);
+  transformOut.assign(n, 0.0);
+  cacheStored.assign(2 * n + 15, 0.0);
+  cacheWorking.assign(2 * n + 15, 0.0);
+  cache = FftCache{};
+  cache.stored = cacheStored.data();
+  cache.working = cacheWorking.data();
+  return true;
+}
+
+void ConvolutionEngine::ReleaseEngine() {
+  designRate = 0.0;
+  kernelLength = 0;
+  transformLength = 0;
+  hop = 0;
+  blockFill = 0;
+  bandSpectra = {};
+  for (std::vector<double>* buffer :
+       {&mixedSpectrum, &previousSpectrum, &inputBlocks[0], &inputBlocks[1], &blockCopy,
+        &transformOut, &accumulators[0], &accumulators[1], &cacheStored, &cacheWorking}) {
+    *buffer = {};
+  }
+  cache = FftCache{};
+}
+
+bool ConvolutionEngine::ResetProcessing(double sampleRate) {
+  if (!IsUsableRate(sampleRate)) return false;
+  if (Allocated() && sampleRate == designRate) return false;
+  return AllocateEngine(sampleRate);
+}
+
+std::int32_t ConvolutionEngine::Latency() const {
+  return Allocated() ? hop + kernelLength / 2 : 0;
+}
+
+void ConvolutionEngine::SetTargetGain(std::int32_t band, double gain) {
+  if (band < 0 || band >= kBandCount || !std::isfinite(gain)) return;
+  targetGains[band] = gain;
+}
+
+void ConvolutionEngine::ResetGains(const BandGains& gains) {
+  for (std::int32_t m = 0; m < kBandCount; ++m) {
+    if (std::isfinite(gains[m])) targetGains[m] = currentGains[m] = gains[m];
+  }
+  if (Allocated()) MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
+}
+
+void ConvolutionEngine::ProcessBlock(const double* const* inputs, double* const* outputs,
+                                     std::int32_t frames) {
+  const FlushDenormals flush;
+  const std::int32_t n = std::max(frames, 0);
+  const auto input = [&](std::int32_t ch) { return inputs ? inputs[ch] : nullptr; };
+  const auto output = [&](std::int32_t ch) { return outputs ? outputs[ch] : nullptr; };
+
+  if (!Allocated()) {
+    for (std::int32_t ch = 0; ch < kChannels; ++ch) {
+      if (double* out = output(ch)) std::fill_n(out, n, 0.0);
+    }
+    return;
+  }
+
+  // Pieces never cross a block boundary, and a block is processed the moment
+  // it fills: the samples emitted for a piece are always complete ones.
+  for (std::int32_t done = 0; done < n;) {
+    const std::int32_t piece = std::min(n - done, hop - blockFill);
+    // All inputs of the piece are read before any output is written, so the
+    // host may pass the same buffers for both.
+    for (std::int32_t ch = 0; ch < kChannels; ++ch) {
+      if (const double* in = input(ch)) {
+        std::copy_n(in + done, piece, inputBlocks[ch].begin() + blockFill);
+      }
+    }
+    for (std::int32_t ch = 0; ch < kChannels; ++ch) {
+      if (double* out = output(ch)) {
+        std::copy_n(accumulators[ch].begin() + blockFill, piece, out + done);
+      }
+    }
+    blockFill += piece;
+    done += piece;
+    if (blockFill == hop) {
+      ProcessFullBlock();
+      blockFill = 0;
+    }
+  }
+  FeedDisplay(n);
+}
+
+void ConvolutionEngine::ProcessFullBlock() {
+  // Only the gains at this moment count: changes since the last block make one
+  // crossfade, and gains that came back make none.
+  bool crossfade = false;
+  for (std::int32_t m = 0; m < kBandCount; ++m) crossfade |= !(currentGains[m] == targetGains[m]);
+  if (crossfade) {
+    currentGains = targetGains;
+    std::swap(previousSpectrum, mixedSpectrum);
+    MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
+  }
+
+  const std::int32_t n = transformLength;
+  // Accumulator entries [0, hop) have all been emitted; the K - 1 entries
+  // after them are the tail that earlier blocks still owe.
+  const std::int32_t tail = n - hop;
+  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
+    if (crossfade) {
+      FilterCrossfaded(ch);
+    } else {
+      Filter(ch);
+    }
+    double* acc = accumulators[ch].data();
+    const double* filtered = transformOut.data();
+    for (std::int32_t j = 0; j < tail; ++j) acc[j] = acc[j + hop] + filtered[j];
+    for (std::int32_t j = tail; j < n; ++j) acc[j] = filtered[j];
+    // The forward transform left intermediate values in the whole block.
+    std::fill(inputBlocks[ch].begin(), inputBlocks[ch].end(), 0.0);
+  }
+}
+
+// transformOut = the block filtered with the current mix.
+void ConvolutionEngine::Filter(std::int32_t channel) {
+  const std::int32_t n = transformLength;
+  double* block = inputBlocks[channel].data();
+  RealFftCached(block, transformOut.data(), n, kFftForward, cache);
+  MultiplySpectra(transformOut.data(), mixedSpectrum.data(), block, n);
+  RealFftCached(block, transformOut.data(), n, kFftInverse, cache);
+}
+
+// transformOut = the faded-out block filtered with the previous mix plus the
+// faded-in block filtered with the current one; the two weights add up to 1.
+void ConvolutionEngine::FilterCrossfaded(std::int32_t channel) {
+  const std::int32_t n = transformLength;
+  double* block = inputBlocks[channel].data();
+  double* faded = blockCopy.data();
+  double* out = transformOut.data();
+  std::copy_n(block, n, faded);
+  ApplyCosineFade(block, hop, 1);
+  ApplyCosineFade(faded, hop, 0);
+
+  RealFftCached(block, out, n, kFftForward, cache);
+  MultiplySpectra(out, previousSpectrum.data(), block, n);
+  RealFftCached(faded, out, n, kFftForward, cache);
+  MultiplySpectra(out, mixedSpectrum.data(), out, n);
+  for (std::int32_t k = 0; k < n; ++k) block[k] += out[k];
+  RealFftCached(block, out, n, kFftInverse, cache);
+}
+
+// Leaves the two channels' sum of the next frames (scaled by 64) after the
+// previous call's values; the editor draws from them.
+void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
+  if (slot == nullptr) return;
+  std::atomic<std::int32_t>* values = slot->DisplayStorage();
+  const std::int32_t length = std::min(frames, kDisplayFrames);
+  slot->displayLength.store(length, std::memory_order_relaxed);
+  for (std::int32_t i = 0; i < length; ++i) {
+    values[i].store(values[length + i].load(std::memory_order_relaxed), std::memory_order_relaxed);
+  }
+  // The accumulators always hold at least K - 1 >= kDisplayFrames entries
+  // beyond blockFill; the bound only guards against a shorter table row.
+  const std::int32_t available = std::min(length, transformLength - blockFill);
+  const double* left = accumulators[0].data() + blockFill;
+  const double* right = accumulators[1].data() + blockFill;
+  for (std::int32_t i = 0; i < length; ++i) {
+    const double sum = i < available ? (right[i] + left[i]) * 64.0 : 0.0;
+    values[length + i].store(SaturateToInt32(sum), std::memory_order_relaxed);
+  }
+}
+
+}  // namespace tarvel

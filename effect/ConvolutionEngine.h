@@ -1,0 +1,108 @@
+#pragma once
+// The equaliser's audio path: stereo FFT convolution with overlap-add.
+//
+// Input is collected into blocks of B = N - K + 1 frames; each full block is
+// transformed (length N), multiplied by the mixed spectrum (the gain-weighted
+// sum of the five band spectra) and added into an overlap-add accumulator. The
+// output is the input filtered by the mixed kernel and delayed by exactly
+// Latency() = B + K / 2 frames, whatever the lengths of the calls.
+//
+// A gain change is taken at the next full block, which is filtered with both
+// the old and the new spectrum under complementary raised-cosine weights, so
+// the change is crossfaded over that one block.
+//
+// Contract: AllocateEngine, ReleaseEngine, ResetProcessing, SetTargetGain and
+// ResetGains run under the owner's lock and never overlap ProcessBlock.
+// AllocateEngine and ResetProcessing allocate; ProcessBlock allocates nothing
+// after its first call (which may create the display summary of the slot),
+// takes no lock and never throws.
+
+#include <cstdint>
+#include <vector>
+
+#include "dsp/RealFft.h"
+#include "effect/KernelDesign.h"
+
+namespace tarvel {
+
+struct InstanceSlot;
+
+class ConvolutionEngine {
+public:
+  ConvolutionEngine() = default;
+  ConvolutionEngine(const ConvolutionEngine&) = delete;
+  ConvolutionEngine& operator=(const ConvolutionEngine&) = delete;
+
+  // Designs the kernels and sizes every buffer for sampleRate, discarding any
+  // collected input and overlap tail; the output restarts with Latency()
+  // frames of silence. A rate that is not a finite number in (0, 2^31) is
+  // refused: the answer is false and the engine is left released.
+  bool AllocateEngine(double sampleRate);
+  // Frees everything; ProcessBlock then outputs silence and Latency() is 0.
+  void ReleaseEngine();
+  // Reallocates when sampleRate differs from DesignRate() (or the engine is
+  // released) and answers true when it did, so that the owner can report the
+  // new Latency(). An unchanged rate keeps the collected input and the
+  // accumulators; an unusable rate changes nothing and answers false.
+  bool ResetProcessing(double sampleRate);
+
+  // Frames between an input sample and the output of the kernel's centre tap.
+  std::int32_t Latency() const;
+  double DesignRate() const { return designRate; }
+
+  // Linear gain of one band, taken over (with a crossfade) at the next full
+  // block. Changes between two blocks collapse into one; a gain set back to
+  // its current value before the next block causes no crossfade. Bands
+  // outside [0, kBandCount) and non-finite gains are ignored.
+  void SetTargetGain(std::int32_t band, double gain);
+  // Sets target and current gains at once, without a crossfade (an instance's
+  // initial gains). Non-finite gains leave their band unchanged.
+  void ResetGains(const BandGains& gains);
+  const BandGains& TargetGains() const { return targetGains; }
+  const BandGains& CurrentGains() const { return currentGains; }
+
+  // Where each call leaves its audio summary for the editor; null for none.
+  void SetDisplaySlot(InstanceSlot* displaySlot) { slot = displaySlot; }
+
+  // Reads `frames` samples from each of the two inputs and writes as many to
+  // each of the two outputs; outputs may alias the inputs. A null input
+  // channel reads as silence and a null output channel is skipped; frames <= 0
+  // processes nothing. Calls of any length, also beyond N, keep the delay.
+  void ProcessBlock(const double* const* inputs, double* const* outputs, std::int32_t frames);
+
+private:
+  static constexpr std::int32_t kChannels = 2;
+
+  bool Allocated() const { return transformLength > 0; }
+  void ProcessFullBlock();
+  void Filter(std::int32_t channel);
+  void FilterCrossfaded(std::int32_t channel);
+  void FeedDisplay(std::int32_t frames);
+
+  double designRate = 0.0;
+  BandGains targetGains{1.0, 1.0, 1.0, 1.0, 1.0};
+  BandGains currentGains{1.0, 1.0, 1.0, 1.0, 1.0};
+
+  std::int32_t kernelLength = 0;     // K
+  std::int32_t transformLength = 0;  // N; 0 while released
+  std::int32_t hop = 0;              // B = N - K + 1
+  // Frames collected in the current block. Also the read position of the
+  // accumulators: entry blockFill is the next sample to emit.
+  std::int32_t blockFill = 0;
+
+  BandSpectra bandSpectra;
+  std::vector<double> mixedSpectrum;     // the mix for currentGains
+  std::vector<double> previousSpectrum;  // the mix before a change, during its crossfade
+  std::vector<double> inputBlocks[kChannels];  // entries from blockFill on are 0
+  std::vector<double> blockCopy;
+  std::vector<double> transformOut;
+  // Entry j is the output for the first sample of the current block plus j.
+  std::vector<double> accumulators[kChannels];
+  std::vector<double> cacheStored;
+  std::vector<double> cacheWorking;
+  FftCache cache;
+
+  InstanceSlot* slot = nullptr;
+};
+
+}  // namespace tarvel

@@ -1,0 +1,323 @@
+#include <xmmintrin.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <map>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "effect/ConvolutionEngine.h"
+#include "effect/InstanceSlot.h"
+#include "ReferenceFilter.h"
+
+namespace tarvel {
+namespace {
+
+using Channels = std::vector<std::vector<double>>;
+
+// Channel 0 is noise, each sample non-zero with probability `density`;
+// channel 1 a few impulses. A mix-up of the channels or a lost sample cannot
+// hide, and the sparse input keeps the direct reference affordable.
+Channels TestSignal(std::int32_t frames, std::uint32_t seed, double density = 1.0) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> value(-1.0, 1.0);
+  Channels x(2, std::vector<double>(frames, 0.0));
+  for (double& v : x[0]) v = value(random) * 0.5 + 0.5 < density ? value(random) : 0.0;
+  for (int i = 0; i < 40; ++i) x[1][random() % frames] = value(random);
+  return x;
+}
+
+// Feeds the whole signal in calls of the lengths `nextLength` gives, calling
+// `beforeCall`(call index) first; answers the output.
+Channels Feed(ConvolutionEngine& engine, const Channels& x, const std::function<std::int32_t()>& nextLength,
+             bool inPlace = false, const std::function<void(int)>& beforeCall = {}) {
+  const auto frames = static_cast<std::int32_t>(x[0].size());
+  Channels y = inPlace ? x : Channels(2, std::vector<double>(frames, 0.0));
+  for (std::int32_t done = 0, call = 0; done < frames; ++call) {
+    const std::int32_t n = std::min(nextLength(), frames - done);
+    if (beforeCall) beforeCall(call);
+    const double* in[2] = {inPlace ? &y[0][done] : &x[0][done], inPlace ? &y[1][done] : &x[1][done]};
+    double* out[2] = {&y[0][done], &y[1][done]};
+    engine.ProcessBlock(in, out, n);
+    done += n;
+  }
+  return y;
+}
+
+// What the engine must deliver: input block b (hop frames) filtered with the
+// kernel in force, or crossfaded from `before` to `after` over the block, and
+// delayed by one hop more.
+struct BlockKernels {
+  const std::vector<double>* before;
+  const std::vector<double>* after;
+};
+
+std::vector<double> Reference(const std::vector<double>& x, std::int32_t hop,
+                              const std::function<BlockKernels(std::int32_t)>& kernelsOfBlock) {
+  const auto frames = static_cast<std::int32_t>(x.size());
+  std::vector<double> y(frames, 0.0);
+  for (std::int32_t t = 0; t + hop < frames; ++t) {
+    if (x[t] == 0.0) continue;
+    const BlockKernels k = kernelsOfBlock(t / hop);
+    const double c = std::cos(((t % hop) * 3.1415927410125732) / (hop - 1));
+    const double fadeOut = k.before == k.after ? 1.0 : c * 0.5 + 0.5;
+    const double fadeIn = k.before == k.after ? 0.0 : 0.5 - c * 0.5;
+    const double a = x[t] * fadeOut, b = x[t] * fadeIn;
+    const double* before = k.before->data();
+    const double* after = k.after->data();
+    double* out = y.data() + t + hop;
+    const auto taps = std::min<std::int32_t>(k.before->size(), frames - t - hop);
+    for (std::int32_t j = 0; j < taps; ++j) out[j] += a * before[j] + b * after[j];
+  }
+  return y;
+}
+
+double MaxDifference(const std::vector<double>& a, const std::vector<double>& b) {
+  double worst = 0.0;
+  for (std::size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(a[i] - b[i]));
+  return worst;
+}
+
+constexpr double kRates[] = {44100.0, 48000.0, 96000.0, 192000.0};
+constexpr std::int32_t kCallLengths[] = {1, 2, 64, 512, 1000, 1024, 1536, 2000, 4096, 5000};
+const BandGains kGains{1.8, 0.5, 1.0, 0.03, 2.5};
+
+// Runs the engine at `rate` over x in calls of the lengths given and compares
+// with the direct convolution.
+void ExpectMatchesReference(double rate, const Channels& x,
+                            const std::function<std::int32_t()>& lengths, bool inPlace = false) {
+  ConvolutionEngine engine;
+  ASSERT_TRUE(engine.AllocateEngine(rate));
+  engine.ResetGains(kGains);
+  const std::int32_t k = KernelLengthForRate(static_cast<std::int32_t>(rate));
+  const std::int32_t hop = TransformLengthForRate(static_cast<std::int32_t>(rate)) - k + 1;
+  ASSERT_EQ(engine.Latency(), hop + k / 2);
+  static std::map<double, std::vector<double>> kernels;  // designing is slow under ASan
+  if (!kernels.count(rate)) kernels[rate] = test::MixedKernel(rate, kGains);
+  const std::vector<double>& kernel = kernels[rate];
+  const auto fixed = [&](std::int32_t) { return BlockKernels{&kernel, &kernel}; };
+  const Channels y = Feed(engine, x, lengths, inPlace);
+  EXPECT_LT(MaxDifference(y[0], Reference(x[0], hop, fixed)), 1e-9);
+  EXPECT_LT(MaxDifference(y[1], Reference(x[1], hop, fixed)), 1e-9);
+}
+
+TEST(ConvolutionEngine, MatchesDirectConvolutionForEveryConstantCallLength) {
+  const Channels x = TestSignal(2048 + 3 * 1536, 7);
+  for (const std::int32_t length : kCallLengths) {
+    SCOPED_TRACE(length);
+    ExpectMatchesReference(44100.0, x, [=] { return length; });
+  }
+  ExpectMatchesReference(44100.0, x, [] { return 2560 + 77; }, true);  // beyond N, in place
+}
+
+// At every rate: each listed length three times in a row, empty calls and
+// calls beyond N between them; then random lengths.
+TEST(ConvolutionEngine, MatchesDirectConvolutionForVaryingCallLengthsAtEveryRate) {
+  for (const double rate : kRates) {
+    SCOPED_TRACE(rate);
+    const std::int32_t n = TransformLengthForRate(static_cast<std::int32_t>(rate));
+    std::vector<std::int32_t> walk;
+    for (const std::int32_t length : kCallLengths) walk.insert(walk.end(), {length, length, length, 0});
+    walk.insert(walk.end(), {n + 77, n + 77, 2 * n + 1});
+    std::int32_t total = 0;
+    for (const std::int32_t length : walk) total += length;
+    std::size_t next = 0;
+    ExpectMatchesReference(rate, TestSignal(total, 17, 0.125), [&] { return walk[next++]; });
+
+    std::mt19937 random(11);
+    const auto randomLength = [&] {
+      const std::uint32_t kind = random() % 8;  // mostly short, some empty, some beyond N
+      return kind == 0 ? 0 : kind == 1 ? std::int32_t(random() % (2 * n)) : std::int32_t(random() % 600);
+    };
+    const Channels x = TestSignal(4 * n, 19, 0.125);
+    ExpectMatchesReference(rate, x, randomLength);
+    ExpectMatchesReference(rate, x, randomLength, true);
+  }
+}
+
+TEST(ConvolutionEngine, FlatSettingDelaysByExactlyTheReportedLatency) {
+  for (const double rate : kRates) {
+    ConvolutionEngine engine;
+    ASSERT_TRUE(engine.AllocateEngine(rate));
+    const std::int32_t latency = engine.Latency();
+    for (const std::int32_t length : {1, 512, 1000}) {
+      SCOPED_TRACE(testing::Message() << rate << " Hz, calls of " << length);
+      ASSERT_TRUE(engine.AllocateEngine(rate));
+      Channels x(2, std::vector<double>(latency + 20, 0.0));
+      x[0][0] = 1.0;
+      x[1][7] = 1.0;
+      const Channels y = Feed(engine, x, [=] { return length; });
+      EXPECT_NEAR(y[0][latency], 1.0, 1e-3);
+      EXPECT_NEAR(y[1][latency + 7], 1.0, 1e-3);
+      EXPECT_LT(std::abs(y[0][latency - 1]), 1e-3);
+      EXPECT_LT(std::abs(y[0][latency + 1]), 1e-3);
+    }
+  }
+}
+
+// Gain changes are crossfaded over exactly the next full block; changes
+// between two blocks make one crossfade to the last values set.
+TEST(ConvolutionEngine, EachChangeCrossfadesOverOneBlock) {
+  const double rate = 44100.0;
+  const std::int32_t hop = 1536;
+  const BandGains flat{1, 1, 1, 1, 1};
+  const BandGains first{1, 1, 0.001, 1, 1};
+  const BandGains last{0.5, 1, 0.001, 1, 0.2};
+  const std::vector<double> hFlat = test::MixedKernel(rate, flat);
+  const std::vector<double> hFirst = test::MixedKernel(rate, first);
+  const std::vector<double> hLast = test::MixedKernel(rate, last);
+
+  ConvolutionEngine engine;
+  ASSERT_TRUE(engine.AllocateEngine(rate));
+  const Channels x = TestSignal(8 * hop, 3);
+  // Calls of 700 frames: the change before call 3 (frame 2100) lands in block
+  // 1; those before calls 5 and 6 (frames 3500, 4200) both land in block 2.
+  const Channels y = Feed(engine, x, [] { return 700; }, false, [&](int call) {
+    if (call == 3) engine.SetTargetGain(2, 0.001);
+    if (call == 5) engine.SetTargetGain(0, 2.0);
+    if (call == 6) {
+      engine.SetTargetGain(0, 0.5);
+      engine.SetTargetGain(4, 0.2);
+    }
+  });
+  EXPECT_EQ(engine.CurrentGains(), last);
+
+  const auto blocks = [&](std::int32_t b) {
+    if (b == 0) return BlockKernels{&hFlat, &hFlat};
+    if (b == 1) return BlockKernels{&hFlat, &hFirst};
+    if (b == 2) return BlockKernels{&hFirst, &hLast};
+    return BlockKernels{&hLast, &hLast};
+  };
+  EXPECT_LT(MaxDifference(y[0], Reference(x[0], hop, blocks)), 1e-9);
+  EXPECT_LT(MaxDifference(y[1], Reference(x[1], hop, blocks)), 1e-9);
+}
+
+TEST(ConvolutionEngine, GainSetBackBeforeTheNextBlockChangesNothing) {
+  const Channels x = TestSignal(6000, 5);
+  ConvolutionEngine plain, touched;
+  ASSERT_TRUE(plain.AllocateEngine(44100.0));
+  ASSERT_TRUE(touched.AllocateEngine(44100.0));
+  const Channels a = Feed(plain, x, [] { return 512; });
+  const Channels b = Feed(touched, x, [] { return 512; }, false, [&](int) {
+    touched.SetTargetGain(1, 0.25);
+    touched.SetTargetGain(1, 1.0);
+  });
+  EXPECT_EQ(a, b);  // bit for bit: no block went through the crossfade
+}
+
+TEST(ConvolutionEngine, ResetAtANewRateRestartsAndAnUnchangedOrUnusableRateKeepsState) {
+  const Channels x = TestSignal(9000, 9);
+  ConvolutionEngine engine, uninterrupted;
+  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  ASSERT_TRUE(uninterrupted.AllocateEngine(44100.0));
+  const Channels want = Feed(uninterrupted, x, [] { return 1000; });
+  const Channels got = Feed(engine, x, [] { return 1000; }, false, [&](int call) {
+    if (call != 4) return;
+    EXPECT_FALSE(engine.ResetProcessing(44100.0));
+    for (const double bad : {0.0, -48000.0, std::numeric_limits<double>::quiet_NaN(),
+                             std::numeric_limits<double>::infinity(), 1e10}) {
+      EXPECT_FALSE(engine.ResetProcessing(bad));
+    }
+  });
+  EXPECT_EQ(got, want);
+  EXPECT_EQ(engine.Latency(), 2048);
+
+  // At a new rate nothing of the 44.1 kHz input may leak into the output.
+  ASSERT_TRUE(engine.ResetProcessing(48000.0));
+  EXPECT_EQ(engine.Latency(), 2514);
+  ConvolutionEngine fresh;
+  ASSERT_TRUE(fresh.AllocateEngine(48000.0));
+  EXPECT_EQ(Feed(engine, x, [] { return 777; }), Feed(fresh, x, [] { return 777; }));
+}
+
+TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapacity) {
+  InstanceSlot slot;
+  ConvolutionEngine engine;
+  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  engine.SetDisplaySlot(&slot);
+  std::vector<std::int32_t> shown(2 * kDisplayFrames), before(2 * 64);
+  EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
+
+  const Channels x = TestSignal(64 * 80, 13);
+  Feed(engine, x, [] { return 64; }, false, [&](int call) {
+    if (call == 0) return;
+    // What the previous call left: its own first half and the frames that
+    // this call is about to emit (they are complete: 64 divides the hop).
+    shown.assign(2 * kDisplayFrames, -1);
+    ASSERT_EQ(slot.CopyDisplayValues(shown), 2 * 64);
+    if (call > 1) {
+      EXPECT_TRUE(std::equal(before.begin() + 64, before.end(), shown.begin()));
+    }
+    before.assign(shown.begin(), shown.begin() + 2 * 64);
+  });
+  // The last call's second half against what the engine then emits.
+  ASSERT_EQ(slot.CopyDisplayValues(before), 2 * 64);
+  double in[2][64] = {}, out[2][64];
+  const double* ins[2] = {in[0], in[1]};
+  double* outs[2] = {out[0], out[1]};
+  engine.ProcessBlock(ins, outs, 64);
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(before[64 + i], static_cast<std::int32_t>((out[1][i] + out[0][i]) * 64.0));
+  }
+
+  // Long calls are summarised by their first kDisplayFrames frames, and loud
+  // signals saturate instead of overflowing.
+  std::vector<double> loud(5000, 1e12);
+  const double* louds[2] = {loud.data(), loud.data()};
+  std::vector<double> sink[2] = {std::vector<double>(5000), std::vector<double>(5000)};
+  double* sinks[2] = {sink[0].data(), sink[1].data()};
+  for (int call = 0; call < 3; ++call) engine.ProcessBlock(louds, sinks, 5000);
+  EXPECT_EQ(slot.displayLength.load(), kDisplayFrames);
+  ASSERT_EQ(slot.CopyDisplayValues(shown), kDisplayCapacity);
+  EXPECT_EQ(shown[kDisplayCapacity - 1], INT32_MAX);
+
+  engine.ProcessBlock(louds, sinks, 0);
+  EXPECT_EQ(slot.displayLength.load(), 0);
+  EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
+}
+
+TEST(ConvolutionEngine, FlushesDenormalsWhileProcessingAndRestoresTheCallersState) {
+  ConvolutionEngine engine;
+  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  std::vector<double> tiny(4096, 1e-310);
+  std::vector<double> out[2] = {std::vector<double>(4096), std::vector<double>(4096)};
+  const double* in[2] = {tiny.data(), tiny.data()};
+  double* outs[2] = {out[0].data(), out[1].data()};
+  const unsigned callers = _mm_getcsr();
+  for (const unsigned mxcsr : {callers & ~0x8040u, callers | 0x8040u}) {
+    _mm_setcsr(mxcsr);
+    engine.ProcessBlock(in, outs, 4096);
+    EXPECT_EQ(_mm_getcsr() & ~0x3Fu, mxcsr & ~0x3Fu);  // all but the sticky flags
+  }
+  _mm_setcsr(callers);
+  // Denormal input reads as zero, so the filtered output is exactly silent.
+  for (const double v : out[0]) ASSERT_EQ(v, 0.0);
+}
+
+TEST(ConvolutionEngine, ReleasedEngineAndMissingChannelsGiveSilence) {
+  ConvolutionEngine engine;
+  EXPECT_FALSE(engine.AllocateEngine(std::numeric_limits<double>::quiet_NaN()));
+  EXPECT_EQ(engine.Latency(), 0);
+  std::vector<double> ones(3000, 1.0), out[2] = {std::vector<double>(3000, 5.0), std::vector<double>(3000, 5.0)};
+  const double* in[2] = {ones.data(), nullptr};
+  double* outs[2] = {out[0].data(), out[1].data()};
+  engine.ProcessBlock(in, outs, 3000);
+  EXPECT_EQ(out[0], std::vector<double>(3000, 0.0));
+
+  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  out[1].assign(3000, 5.0);
+  engine.ProcessBlock(in, outs, 3000);
+  EXPECT_NEAR(out[0][2999], 1.0, 1e-3);
+  EXPECT_EQ(out[1], std::vector<double>(3000, 0.0));
+  double* onlyLeft[2] = {out[0].data(), nullptr};
+  engine.ProcessBlock(in, onlyLeft, 3000);
+  engine.ProcessBlock(nullptr, outs, -5);
+}
+
+}  // namespace
+}  // namespace tarvel
