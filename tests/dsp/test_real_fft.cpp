@@ -168,48 +168,13 @@ INSTANTIATE_TEST_SUITE_P(Lengths, FftAtUsedLengths,
                                            12800, 16456, 17875, 20480, 25600, 32912, 35721,
                                            65610, 71442));
 
-TEST(RealFft, SignAndScaleConventions) {
-  // (a, b) -> ((a + b), (a - b)) / sqrt(2).
-  std::vector<double> pair = {3.0, 1.0};
-  RealFft(pair.data(), pair.data(), 2, kFftForward);
-  EXPECT_DOUBLE_EQ(pair[0], 4.0 / std::sqrt(2.0));
-  EXPECT_DOUBLE_EQ(pair[1], 2.0 / std::sqrt(2.0));
-
-  for (const std::int32_t n : {3, 8, 15, 2560}) {
-    const double root = std::sqrt(static_cast<double>(n));
-    std::vector<double> c(static_cast<std::size_t>(n)), s(c.size());
-    for (std::int32_t j = 0; j < n; ++j) {
-      c[j] = std::cos(2.0 * std::numbers::pi * j / n);
-      s[j] = std::sin(2.0 * std::numbers::pi * j / n);
-    }
-    std::vector<double> wantC(c.size(), 0.0), wantS(c.size(), 0.0);
-    wantC[1] = root / 2.0;
-    wantS[n - 1] = -root / 2.0;  // Im X_1 sits at the end
-    EXPECT_LT(RelativeError(Transform(c, kFftForward, false, nullptr), wantC), kTolerance) << n;
-    EXPECT_LT(RelativeError(Transform(s, kFftForward, false, nullptr), wantS), kTolerance) << n;
-  }
-}
-
-TEST(RealFft, OutOfPlaceCallsUseOrKeepTheirInput) {
-  const std::int32_t n = 12;
-  const std::vector<double> x = RandomSignal(n, 5);
-  std::vector<double> input = x;
-  std::vector<double> spectrum(x.size());
-  RealFft(input.data(), spectrum.data(), n, kFftForward);
-  // The forward input holds the unscaled spectrum in raw order.
-  const double root = std::sqrt(12.0);
-  EXPECT_NEAR(input[0], spectrum[0] * root, 1e-13);
-  for (std::int32_t k = 1; k <= 5; ++k) {
-    EXPECT_NEAR(input[2 * k - 1], spectrum[k] * root, 1e-13);
-    EXPECT_NEAR(input[2 * k], spectrum[n - k] * root, 1e-13);
-  }
-  EXPECT_NEAR(input[n - 1], spectrum[n / 2] * root, 1e-13);
-
-  const std::vector<double> kept = spectrum;
+TEST(RealFft, InverseOnlyReadsItsInput) {
+  const std::vector<double> x = RandomSignal(12, 5);
+  std::vector<double> spectrum = x;
   std::vector<double> samples(x.size());
-  RealFft(spectrum.data(), samples.data(), n, kFftInverse);
-  EXPECT_EQ(spectrum, kept);
-  EXPECT_LT(RelativeError(samples, x), kTolerance);
+  RealFft(spectrum.data(), samples.data(), 12, kFftInverse);
+  EXPECT_EQ(spectrum, x);
+  EXPECT_LT(RelativeError(Transform(samples, kFftForward, false, nullptr), x), kTolerance);
 }
 
 TEST(RealFftCached, FirstCallPreparesCacheAndMatchesUncached) {
