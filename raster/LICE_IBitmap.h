@@ -20,7 +20,7 @@ using LICE_Pixel = std::uint32_t;
 struct LICE_DrawContext;
 
 class LICE_IBitmap {
-public:
+ public:
   LICE_IBitmap() = default;
   LICE_IBitmap(const LICE_IBitmap&) = delete;
   LICE_IBitmap& operator=(const LICE_IBitmap&) = delete;

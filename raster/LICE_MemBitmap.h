@@ -10,7 +10,7 @@
 namespace tarvel {
 
 class LICE_MemBitmap final : public LICE_IBitmap {
-public:
+ public:
   // alignment: row alignment in pixels (0 or 1 for none); only its lowest set
   // bit counts, and anything above 16 pixels is treated as 16.
   LICE_MemBitmap(int width, int height, unsigned alignment);
@@ -29,7 +29,7 @@ public:
   // Pixels() can start on a 64-byte boundary).
   int AllocatedBytes() const { return allocatedBytes; }
 
-private:
+ private:
   struct FreeBlock {
     void operator()(void* block) const { std::free(block); }
   };

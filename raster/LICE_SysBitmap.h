@@ -14,7 +14,7 @@ namespace tarvel {
 struct LICE_PixelSection;
 
 class LICE_SysBitmap final : public LICE_IBitmap {
-public:
+ public:
   LICE_SysBitmap(int width, int height);
   ~LICE_SysBitmap() override;
 
@@ -30,7 +30,7 @@ public:
   bool SetSize(int width, int height) override;
   LICE_DrawContext* DrawContext() override { return memoryDC.get(); }
 
-private:
+ private:
   struct ContextDeleter {
     void operator()(LICE_DrawContext* context) const;
   };
