@@ -61,6 +61,13 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
     accumulators[ch].assign(n, 0.0);
   }
   blockCopy.assign(n, 0.0);
+  // The crossfade weights, computed once: a cosine per sample and block would
+  // cost more than the extra transform, and continuous automation crossfades
+  // every block.
+  fadeOutWeights.assign(hop, 1.0);
+  ApplyCosineFade(fadeOutWeights.data(), hop, 1);
+  fadeInWeights.assign(hop, 1.0);
+  ApplyCosineFade(fadeInWeights.data(), hop, 0);
   transformOut.assign(n, 0.0);
   cacheStored.assign(2 * n + 15, 0.0);
   cacheWorking.assign(2 * n + 15, 0.0);
@@ -79,7 +86,8 @@ void ConvolutionEngine::ReleaseEngine() {
   bandSpectra = {};
   for (std::vector<double>* buffer :
        {&mixedSpectrum, &previousSpectrum, &inputBlocks[0], &inputBlocks[1], &blockCopy,
-        &transformOut, &accumulators[0], &accumulators[1], &cacheStored, &cacheWorking}) {
+        &fadeOutWeights, &fadeInWeights, &transformOut, &accumulators[0], &accumulators[1],
+        &cacheStored, &cacheWorking}) {
     *buffer = {};
   }
   cache = FftCache{};
@@ -193,9 +201,11 @@ void ConvolutionEngine::FilterCrossfaded(std::int32_t channel) {
   double* block = inputBlocks[channel].data();
   double* faded = blockCopy.data();
   double* out = transformOut.data();
-  std::copy_n(block, n, faded);
-  ApplyCosineFade(block, hop, 1);
-  ApplyCosineFade(faded, hop, 0);
+  for (std::int32_t i = 0; i < hop; ++i) {
+    faded[i] = block[i] * fadeInWeights[i];
+    block[i] *= fadeOutWeights[i];
+  }
+  std::fill(faded + hop, faded + n, 0.0);  // the last forward transform left values here
 
   RealFftCached(block, out, n, kFftForward, cache);
   MultiplySpectra(out, previousSpectrum.data(), block, n);

@@ -94,7 +94,9 @@ private:
   std::vector<double> mixedSpectrum;     // the mix for currentGains
   std::vector<double> previousSpectrum;  // the mix before a change, during its crossfade
   std::vector<double> inputBlocks[kChannels];  // entries from blockFill on are 0
-  std::vector<double> blockCopy;
+  std::vector<double> blockCopy;       // the faded-in copy of a crossfading block
+  std::vector<double> fadeOutWeights;  // hop weights falling from 1 to 0
+  std::vector<double> fadeInWeights;   // their complements
   std::vector<double> transformOut;
   // Entry j is the output for the first sample of the current block plus j.
   std::vector<double> accumulators[kChannels];
