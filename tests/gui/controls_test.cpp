@@ -1,4 +1,3 @@
-#include <cmath>
 #include <limits>
 
 #include <gtest/gtest.h>
@@ -66,14 +65,6 @@ TEST_F(ControlTest, FirstPushedValueBecomesTheDoubleClickDefault) {
   EXPECT_DOUBLE_EQ(plug.GetParameter(1)->Value(), -15.0);
 }
 
-TEST_F(ControlTest, DoubleClickWithoutDefaultDoesNothing) {
-  control.SetParamIndex(0);
-  control.MarkClean();
-  control.HandleDoubleClick(15, 25, MouseMods{});
-  EXPECT_FALSE(control.NeedsRedraw());
-  EXPECT_TRUE(plug.reports.empty());
-}
-
 TEST_F(ControlTest, WheelStepsAreClampedAndNotified) {
   control.SetParamIndex(2);
   control.ApplyPlugValue(0.5);
@@ -130,19 +121,6 @@ TEST_F(ControlTest, ApplyUserValueNotifiesOnlyChanges) {
   EXPECT_DOUBLE_EQ(plug.GetParameter(0)->Value(), 7.5);
 }
 
-TEST_F(ControlTest, HidingAndGreying) {
-  control.MarkClean();
-  control.SetHidden(true);
-  EXPECT_TRUE(control.IsHidden());
-  EXPECT_EQ(PassesUntilClean(control), 2);
-
-  control.SetGreyed(true);
-  EXPECT_EQ(control.Blend().weight, 0.25f);
-  EXPECT_EQ(PassesUntilClean(control), 1);
-  control.SetGreyed(false);
-  EXPECT_EQ(control.Blend().weight, 1.0f);
-}
-
 TEST(ControlPrompt, RightClickOpensTheValueEditorOfTheBoundParameter) {
   std::vector<std::string> log;  // outlives the controls, which log their destruction
   RecordingPlug plug;
@@ -183,31 +161,6 @@ TEST(ControlPrompt, RightClickOpensTheValueEditorOfTheBoundParameter) {
   // A left press opens nothing.
   bound->HandleMouseDown(1, 1, MouseMods{});
   EXPECT_EQ(graphics.valueEditors.size(), 2u);
-}
-
-TEST(TextControl, UserTextReplacesOnlyADifferentText) {
-  struct Label final : ITextControl {
-    using ITextControl::ITextControl;
-    bool Render(IGraphics&) override { return true; }
-  };
-  RecordingPlug plug;
-  Label empty(plug, PixelRect{0, 0, 5, 5}, TextStyle{});
-  empty.MarkClean();
-  empty.ApplyUserText("");
-  EXPECT_FALSE(empty.NeedsRedraw());
-  EXPECT_STREQ(empty.Text(), "");
-
-  Label label(plug, PixelRect{0, 0, 5, 5}, TextStyle{}, "abc");
-  label.SetParamIndex(0);
-  label.MarkClean();
-  label.ApplyUserText("abc");
-  EXPECT_FALSE(label.NeedsRedraw());
-  label.ApplyUserText("abcd");
-  EXPECT_TRUE(label.NeedsRedraw());
-  EXPECT_STREQ(label.Text(), "abcd");
-  label.ApplyUserText("");
-  EXPECT_STREQ(label.Text(), "");
-  EXPECT_TRUE(plug.reports.empty());
 }
 
 }  // namespace

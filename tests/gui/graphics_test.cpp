@@ -109,17 +109,6 @@ TEST_F(GraphicsTest, PressedControlKeepsThePointerUntilRelease) {
   EXPECT_EQ(plug.events.size(), 2u);  // the background is not bound
 }
 
-TEST_F(GraphicsTest, RightPressPromptsAndIsRemembered) {
-  Add(PixelRect{10, 10, 30, 30}, "knob", 0);
-  MouseMods right;
-  right.right = true;
-  graphics.DispatchMouseDown(15, 15, right);
-  EXPECT_TRUE(graphics.RightButtonDown());
-  graphics.DispatchMouseUp(15, 15, right);
-  EXPECT_FALSE(graphics.RightButtonDown());
-  EXPECT_EQ(log, (Log{"knob down 15,15", "knob up 15,15"}));
-}
-
 TEST_F(GraphicsTest, DoubleClickAsPressCapturesWithoutGesture) {
   RecordingControl* pressy = Add(PixelRect{0, 0, 10, 10}, "pressy", 0);
   pressy->SetDoubleClickAsPress(true);
@@ -194,21 +183,6 @@ TEST_F(GraphicsTest, EditorTextBecomesAClampedParameterValue) {
   EXPECT_EQ(plug.reports.size(), 5u);
 }
 
-TEST_F(GraphicsTest, EditorTextReachesEditableTextControlsOnly) {
-  struct Field final : ITextControl {
-    using ITextControl::ITextControl;
-    bool Render(IGraphics&) override { return true; }
-  };
-  auto field = std::make_unique<Field>(plug, PixelRect{0, 0, 10, 10}, TextStyle{}, "old");
-  Field* raw = field.get();
-  graphics.AddControl(std::move(field));
-  graphics.ApplyEditorText(raw, nullptr, "new");
-  EXPECT_STREQ(raw->Text(), "new");
-  raw->SetEditable(false);
-  graphics.ApplyEditorText(raw, nullptr, "newer");
-  EXPECT_STREQ(raw->Text(), "new");
-}
-
 TEST_F(GraphicsTest, ResizeDestroysControlsAndNotifiesThePlugIn) {
   graphics.CreateDrawBitmaps();
   ASSERT_NE(graphics.DrawBitmap(), nullptr);
@@ -268,13 +242,6 @@ TEST_F(GraphicsTest, DestructionGoesFromTheLastControlToTheFirst) {
   }
   EXPECT_EQ(log, (Log{"c destroyed", "b destroyed", "a destroyed"}));
   EXPECT_EQ(graphics.AddControl(nullptr), -1);
-}
-
-TEST(GraphicsConstruction, FrameRateDefaultsTo24) {
-  RecordingPlug plug;
-  EXPECT_EQ(RecordingGraphics(plug, 10, 10, 0).FrameRate(), 24);
-  EXPECT_EQ(RecordingGraphics(plug, 10, 10, -5).FrameRate(), 24);
-  EXPECT_EQ(RecordingGraphics(plug, 10, 10, 1000).FrameRate(), 1000);
 }
 
 TEST(BitmapResources, LoadedOncePerProcessAndShared) {

@@ -1,5 +1,4 @@
 #include <cstdint>
-#include <cstring>
 
 #include <gtest/gtest.h>
 
@@ -95,17 +94,6 @@ TEST(MemBitmap, UnrepresentableSizesGiveAnEmptyBitmap) {
 
   EXPECT_TRUE(bitmap.SetSize(3, 3));
   FillAndCheck(bitmap);
-}
-
-TEST(PixelFormat, WordIsBlueGreenRedAlphaInMemory) {
-  LICE_MemBitmap bitmap(1, 1, 4);
-  bitmap.Pixels()[0] = 0x80FF0000;
-  unsigned char bytes[4];
-  std::memcpy(bytes, bitmap.Pixels(), 4);
-  EXPECT_EQ(bytes[0], 0x00);
-  EXPECT_EQ(bytes[1], 0x00);
-  EXPECT_EQ(bytes[2], 0xFF);
-  EXPECT_EQ(bytes[3], 0x80);
 }
 
 TEST(SysBitmap, EditorSizedBitmap) {
