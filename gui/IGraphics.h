@@ -44,17 +44,20 @@ class IGraphics : public IEditor {
   IGraphics(IPlugBase& plug, int width, int height, int frameRate);
 
   // --- Window layer operations ---------------------------------------------
-  // Copies rect of the draw bitmap to the screen. GUI thread, inside a paint.
+  // All of them run on the host's GUI thread, outside the instance lock, and
+  // may allocate.
+
+  // Copies rect of the draw bitmap to the screen, inside a paint.
   virtual bool PresentRect(const PixelRect& rect) = 0;
   // Stores the size, resizes the draw bitmap, destroys every control and tells
-  // the plug-in (EditorResized), which must add its controls again. GUI thread.
+  // the plug-in (EditorResized), which must add its controls again.
   virtual void SetEditorSize(int width, int height);
   virtual bool HasWindow() { return GetNativeWindow() != nullptr; }
   // Edits a text control's text in place; the result comes back through
-  // ApplyEditorText. GUI thread.
+  // ApplyEditorText.
   virtual void OpenTextEditor(IControl* control) = 0;
   // Edits a parameter value in place (the right-click prompt); the result
-  // comes back through ApplyEditorText. GUI thread.
+  // comes back through ApplyEditorText.
   virtual void OpenValueEditor(IControl* control, Parameter* parameter) = 0;
   virtual void GetHostFolder(std::string& folder) = 0;
   virtual void GetModuleFolder(std::string& folder) = 0;
@@ -72,7 +75,7 @@ class IGraphics : public IEditor {
   // BitmapCache are not touched.
   ~IGraphics() override;
   // Decodes the image resource id into a new bitmap (the decoder chosen by the
-  // name's extension), or null. GUI thread; allocates.
+  // name's extension), or null. Called without the cache lock.
   virtual LICE_IBitmap* LoadImageResource(int id, const char* name) = 0;
 
   // --- Called by the plug-in and the effect --------------------------------
