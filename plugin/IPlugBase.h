@@ -111,9 +111,10 @@ class IPlugBase {
   virtual bool SaveState(StateChunk& chunk);
   virtual int LoadState(const StateChunk& chunk, int start);
 
-  // Requests to the host (filled in by the adapter). The gestures and the
-  // report come from the editor's thread, under the lock where the caller
-  // holds it; the time queries from the audio thread, under the lock.
+  // Requests to the host, filled in by the adapter; none may allocate. The
+  // gestures come from the editor (GUI thread, no lock held), the report from
+  // SetParameterFromGUI (GUI thread, under the lock), the display update from
+  // any thread, the time queries from the audio thread under the lock.
   virtual void BeginParameterGesture(int index) = 0;
   virtual void ReportParameterToHost(int index, double normalized) = 0;
   virtual void EndParameterGesture(int index) = 0;
