@@ -1,0 +1,78 @@
+#include "effect/Tarvel.h"
+
+#include <cmath>
+
+#include "effect/InstanceRegistry.h"
+#include "vst/PluginFactory.h"
+
+namespace tarvel {
+
+namespace {
+
+constexpr int FourCharCode(const char (&code)[5]) {
+  return static_cast<int>(static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24 |
+                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16 |
+                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8 |
+                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
+}
+
+constexpr const char* kBandNames[kBandCount] = {"80 Hz", "250 Hz", "800 Hz", "2.5 kHz", "8 kHz"};
+constexpr double kMinGainDb = -60.0;
+constexpr double kMaxGainDb = 30.0;
+constexpr double kGainStepDb = 0.01;
+
+double LinearGain(double decibels) { return std::pow(10.0, decibels / 20.0); }
+
+}  // namespace
+
+Tarvel::Tarvel(audioMasterCallback hostCallback)
+    : IPlugVST(hostCallback, kBandCount, "1-2 2-2", 0, "Tarvel", "", "Corvane", 0x10000, FourCharCode("Iplg"),
+               FourCharCode("Kvtm"), 0, false, false, false) {
+  LockGuard guard(instanceLock);
+
+  InstanceRegistry& registry = InstanceRegistry::Instance();
+  slotIndex = registry.Claim();
+  slot = registry.Slot(slotIndex);
+  if (!slot) return;
+
+  for (int i = 0; i < kBandCount; ++i)
+    GetParameter(i)->InitContinuous(kBandNames[i], 0.0, kMinGainDb, kMaxGainDb, kGainStepDb, "dB");
+
+  // The editor is built here, still under the lock, once the visualisation
+  // exists; until then the instance has none.
+
+  BandGains gains{};
+  for (int i = 0; i < kBandCount; ++i) gains[i] = LinearGain(GetParameter(i)->Value());
+  engine.ResetGains(gains);
+  engine.SetDisplaySlot(slot);
+  engine.AllocateEngine(SampleRate());
+  SetLatency(engine.Latency());
+}
+
+Tarvel::~Tarvel() {
+  // The record first; the engine is released with its member afterwards.
+  InstanceRegistry::Instance().Release(slotIndex);
+}
+
+void Tarvel::ResetProcessing() {
+  LockGuard guard(instanceLock);
+  if (engine.ResetProcessing(SampleRate())) SetLatency(engine.Latency());
+}
+
+void Tarvel::ParameterChanged(int index) {
+  LockGuard guard(instanceLock);
+  if (index < 0 || index >= kBandCount) return;
+  engine.SetTargetGain(index, LinearGain(GetParameter(index)->Value()));
+}
+
+void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
+  engine.ProcessBlock(inputs, outputs, frames);
+}
+
+std::unique_ptr<IPlugVST> MakePlugin(audioMasterCallback hostCallback) {
+  auto plug = std::make_unique<Tarvel>(hostCallback);
+  if (!plug->Slot()) return nullptr;  // every registry record is in use
+  return plug;
+}
+
+}  // namespace tarvel

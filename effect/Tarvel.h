@@ -1,0 +1,48 @@
+#pragma once
+// Tarvel, the five-band linear-phase graphic equaliser as the host sees it:
+// five gain parameters in decibels ("80 Hz" to "8 kHz", -60 to +30 dB), a
+// record of the process-wide InstanceRegistry, and the convolution engine
+// that filters the stereo pair. Each parameter change becomes a linear target
+// gain that the engine takes over, crossfaded, at its next block.
+//
+// Threads and locks as in IPlugBase: every operation below runs under the
+// instance lock; ProcessBlock on the audio thread allocates nothing after its
+// first call; ResetProcessing may reallocate the engine (dispatcher thread).
+
+#include <cstdint>
+
+#include "effect/ConvolutionEngine.h"
+#include "effect/InstanceSlot.h"
+#include "vst/IPlugVST.h"
+
+namespace tarvel {
+
+class Tarvel : public IPlugVST {
+ public:
+  // Claims the lowest free registry record, initialises the five gains and
+  // allocates the engine at the base's initial rate (44100 Hz), which sets
+  // the latency. With every record taken the instance holds none (Slot() is
+  // null) and is not usable: MakePlugin then refuses it. Entry lock held.
+  explicit Tarvel(audioMasterCallback hostCallback);
+  // Frees the record (its display summary stays with it) and the engine.
+  ~Tarvel() override;
+
+  // Re-designs the engine when the host's rate differs from the design rate
+  // and reports the new latency; an unchanged rate keeps all audio state.
+  void ResetProcessing() override;
+  // Gains 0 to 4: targetGain = 10^(dB / 20). Other indexes change nothing.
+  void ParameterChanged(int index) override;
+  // Filters two channels through the engine.
+  void ProcessBlock(double** inputs, double** outputs, int frames) override;
+
+  std::int32_t SlotIndex() const { return slotIndex; }
+  InstanceSlot* Slot() const { return slot; }
+  const ConvolutionEngine& Engine() const { return engine; }
+
+ private:
+  std::int32_t slotIndex = -1;
+  InstanceSlot* slot = nullptr;
+  ConvolutionEngine engine;
+};
+
+}  // namespace tarvel

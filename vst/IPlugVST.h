@@ -1,0 +1,136 @@
+#pragma once
+// The VST 2.4 side of a plug-in instance: the AEffect record the host holds,
+// the dispatcher and the process and parameter callbacks that the record
+// points at, and the requests the instance sends back through the host's
+// callback. It translates host calls into operations of IPlugBase and adds
+// nothing of its own to the audio path.
+//
+// Threads: the dispatcher and the parameter callbacks may come from the
+// host's GUI thread or its audio thread, the process callbacks from the audio
+// thread. Every one of them holds the instance lock for its whole duration
+// (effClose releases it before the instance is destroyed), so they never
+// overlap each other or an editor change. Requests to the host are made with
+// the lock held. A host that passed no callback gets 0 for every request.
+//
+// Texts are copied into host buffers whose size a call does not pass; each
+// copy is cut to the size hosts customarily provide for it, terminator
+// included.
+
+#include <memory>
+
+#include "plugin/IPlugBase.h"
+#include "plugin/StateChunk.h"
+#include "vst/VstAbi.h"
+
+namespace tarvel {
+
+class IPlugVST : public IPlugBase {
+ public:
+  // Text sizes, terminator included, of the host buffers each text goes to.
+  static constexpr std::size_t kParameterTextSize = 8;  // names, labels and display texts
+  static constexpr std::size_t kPresetNameSize = 24;
+  static constexpr std::size_t kEffectNameSize = 32;
+  static constexpr std::size_t kVendorTextSize = 64;  // vendor and product names, pin labels
+  static constexpr std::size_t kHostProductSize = 256;
+
+  // Fixed answers of the dispatcher.
+  static constexpr VstIntPtr kIdentity = 0x4E764566;             // effIdentify
+  static constexpr VstIntPtr kHostExtensionCanDo = 0xBEEF0000;   // effCanDo
+  static constexpr VstIntPtr kHostExtensionVendor = 0xBEEF;      // effVendorSpecific
+  static constexpr VstIntPtr kVstVersion = 2400;                 // effGetVstVersion
+
+  // Builds the base, then fills the AEffect record (flags from the channel
+  // configurations, usesChunks and isInstrument), marks every channel
+  // connected and sizes the channels for 1024 frames. On the host's thread,
+  // inside the entry lock.
+  IPlugVST(audioMasterCallback hostCallback, int parameterCount, const char* channelIOText, int presetCount,
+           const char* effectName, const char* productName, const char* vendorName, int vendorVersion,
+           int uniqueId, int vendorId, int latency, bool usesMidi, bool usesChunks, bool isInstrument);
+  // Releases the chunk buffers, then the base. Called by effClose, outside
+  // the lock.
+  ~IPlugVST() override;
+
+  // The record handed to the host; it lives exactly as long as the instance.
+  AEffect* Effect() { return &effect; }
+
+  // ---- IPlugBase operations, in table order ----
+
+  // Requests to the host, sent with the lock held by the caller (editor or
+  // audio thread); never allocate.
+  void BeginParameterGesture(int index) override;
+  void ReportParameterToHost(int index, double normalized) override;
+  void EndParameterGesture(int index) override;
+  void RequestHostDisplayUpdate() override;
+  // From the host's time info (audioMasterGetTime); 0 when the host gives
+  // none or an invalid value. Audio thread, under the lock.
+  int HostSamplePosition() override;
+  double HostTempo() override;
+  void HostTimeSignature(int& numerator, int& denominator) override;
+  // Asks the host for its product text and version on the first call only,
+  // then answers the stored identifier. Dispatcher thread, under the lock.
+  int HostId() override;
+  // Refreshes editorRect from the editor's current size. GUI thread.
+  void EditorResized(int width, int height) override;
+  // Once per instance, at effOpen: channel set-up for the hosts that need it,
+  // then the record's channel counts. Dispatcher thread, under the lock.
+  void HostSpecificSetup() override;
+  // The base, then the editor flag and editorRect. Constructor thread.
+  void AttachEditor(std::unique_ptr<IEditor> newEditor) override;
+  // Also tells the host through initialDelay (read by hosts after effOpen
+  // and effMainsChanged; no notification is sent).
+  void SetLatency(int samples) override;
+  // Each message as a one-event audioMasterProcessEvents; true when the host
+  // took it (the list: when it took every one). Audio thread; never allocate.
+  bool SendMidi(const MidiMessage& message) override;
+  bool SendMidiList(const ValueList<MidiMessage>& messages) override;
+
+ private:
+  // The callbacks the AEffect record points at. Each resolves the instance
+  // through InstanceOf and answers 0 (or does nothing) without one.
+  static VstIntPtr TARVEL_VSTCALL VSTDispatcher(AEffect* record, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                                                void* ptr, float opt);
+  static void TARVEL_VSTCALL VSTProcessAccumulate(AEffect* record, float** inputs, float** outputs,
+                                                  VstInt32 frames);
+  static void TARVEL_VSTCALL VSTProcessReplacing(AEffect* record, float** inputs, float** outputs,
+                                                 VstInt32 frames);
+  static void TARVEL_VSTCALL VSTProcessDoubleReplacing(AEffect* record, double** inputs, double** outputs,
+                                                       VstInt32 frames);
+  static float TARVEL_VSTCALL VSTGetParameter(AEffect* record, VstInt32 index);
+  static void TARVEL_VSTCALL VSTSetParameter(AEffect* record, VstInt32 index, float value);
+  static IPlugVST* InstanceOf(AEffect* record);
+
+  // One dispatcher call, under the lock (effClose included; the caller
+  // destroys the instance afterwards).
+  VstIntPtr Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+  // A request to the host; 0 without a host callback.
+  VstIntPtr HostRequest(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
+                        float opt = 0.0f);
+  const VstTimeInfo* HostTimeInfo(VstInt32 flags);
+
+  void Open();
+  VstIntPtr ProcessEvents(const VstEvents* events);
+  VstIntPtr StringToParameter(int index, const char* text);
+  VstIntPtr PinProperties(bool isInput, int index, VstPinProperties* properties) const;
+  void SetSpeakerArrangement(const VstSpeakerArrangement* input, const VstSpeakerArrangement* output);
+  VstIntPtr CanDo(const char* capability) const;
+  VstIntPtr VendorSpecific(int index, VstIntPtr value, void* ptr, float opt) const;
+  VstIntPtr GetChunkInto(bool isBank, void* ptr);
+  VstIntPtr SetChunkFrom(bool isBank, VstIntPtr size, const void* data);
+  VstIntPtr GetMidiKeyName(MidiKeyName* key);
+
+  audioMasterCallback hostCallback;
+  AEffect effect{};
+  ERect editorRect{};
+  VstSpeakerArrangement inputArrangement{};
+  VstSpeakerArrangement outputArrangement{};
+  bool hostSetupDone = false;
+  bool usesMidi;
+  StateChunk programChunk;
+  StateChunk bankChunk;
+};
+
+// 64-bit FNV-1a digest of size bytes (offset basis 0xCBF29CE484222325, prime
+// 0x100000001B3): how effCanDo recognises the host-extension texts.
+std::uint64_t Fnv1a64(const char* bytes, std::size_t size);
+
+}  // namespace tarvel
