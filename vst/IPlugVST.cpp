@@ -48,9 +48,9 @@ VstInt32 ArrangementType(int channels) {
 int Saturate(VstIntPtr value) { return static_cast<int>(std::clamp<VstIntPtr>(value, INT_MIN, INT_MAX)); }
 
 // The host's decimal version (major * 10000 + minor * 100 + patch) packed as
-// 0xMMMMmmpp; values outside what the packing holds are limited to it.
+// 0xMMMMmmpp; values outside what a non-negative int holds are limited to it.
 int PackHostVersion(VstIntPtr decimal) {
-  const std::int64_t r = std::clamp<std::int64_t>(decimal, 0, 0xFFFF * 10000 + 9999);
+  const std::int64_t r = std::clamp<std::int64_t>(decimal, 0, 0x7FFF * 10000 + 9999);
   return static_cast<int>(r / 10000 * 65536 + (r % 10000) / 100 * 256 + r % 100);
 }
 

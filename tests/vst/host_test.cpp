@@ -40,9 +40,9 @@ BoundedText DispatchBounded(PluginInstance& plug, VstInt32 opcode, VstInt32 inde
 }
 
 void PutDouble(Bytes& bytes, double v) {
-  std::uint8_t raw[8];
-  std::memcpy(raw, &v, 8);
-  bytes.insert(bytes.end(), raw, raw + 8);
+  std::uint64_t raw;
+  std::memcpy(&raw, &v, 8);
+  for (int i = 0; i < 8; ++i) bytes.push_back(static_cast<std::uint8_t>(raw >> (8 * i)));
 }
 
 Bytes Header() { return {0x74, 0x66, 0x66, 0x70, 0x00, 0x00, 0x01, 0x00}; }
