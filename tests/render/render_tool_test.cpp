@@ -118,13 +118,18 @@ TEST(RenderTool, KeepsTheInputFormatOrConvertsOnRequest) {
 
   // FLAC needs codec libraries that the Windows build leaves out; there the
   // request must fail cleanly instead.
-  SF_INFO flac{};
-  flac.samplerate = 44100;
-  flac.channels = 2;
-  flac.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_24;
+  int formats = 0;
+  bool hasFlac = false;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &formats, sizeof formats);
+  for (int i = 0; i < formats; ++i) {
+    SF_FORMAT_INFO format{};
+    format.format = i;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &format, sizeof format);
+    hasFlac = hasFlac || format.format == SF_FORMAT_FLAC;
+  }
   const auto before = dir.Snapshot();
   result = RunTool(Args({dir / "in.aiff", dir / "out.flac", "--format", "flac"}, setting));
-  if (sf_format_check(&flac) != 0) {
+  if (hasFlac) {
     ASSERT_EQ(result.status, 0) << result.err;
     ExpectFiltered(input, ReadAudio(dir / "out.flac", &info), kernel, 2.0 / 8388608.0);
     EXPECT_EQ(info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);

@@ -101,6 +101,13 @@ std::string Trim(const std::string& text) {
   return text.substr(first, last - first + 1);
 }
 
+// Reasons from libraries and the system may end in or contain line breaks;
+// a report stays on one line.
+std::string OneLine(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return Trim(text);
+}
+
 std::string Lower(std::string text) {
   for (char& c : text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -423,6 +430,30 @@ bool IsWantedFormat(int major) {
   return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF || major == SF_FORMAT_FLAC;
 }
 
+// Whether this build's libsndfile carries the format at all (the checks of
+// sf_format_check do not tell: they accept FLAC also where it is left out).
+bool MajorFormatAvailable(int major) {
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    if (sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info) == 0 && info.format == major) return true;
+  }
+  return false;
+}
+
+std::string ShortFormatName(int major) {
+  switch (major) {
+    case SF_FORMAT_FLAC:
+      return "FLAC";
+    case SF_FORMAT_AIFF:
+      return "AIFF";
+    default:
+      return "WAV";
+  }
+}
+
 int MajorFormatFromName(const std::string& name) {
   if (name == "flac") return SF_FORMAT_FLAC;
   if (name == "aiff" || name == "aif") return SF_FORMAT_AIFF;
@@ -473,7 +504,7 @@ bool WriteResponses(const std::shared_ptr<const PluginLibrary>& library, const S
       if (!WriteResponseCsv(points, file->TempPath(), error)) return false;
     } else if (!PlotResponse(points, setup.rate, TarvelBandMarks(), title.str(), file->TempPath(), error)) {
       if (!response.optionalPlot) return false;
-      err << "tarvel-render: no plot " << Quote(response.path) << ": " << error << "\n";
+      err << "tarvel-render: no plot " << Quote(response.path) << ": " << OneLine(error) << "\n";
       continue;
     }
     pending.push_back(std::move(file));
@@ -541,7 +572,12 @@ bool RenderFile(const Options& options, const std::string& inputPath, const Audi
     return false;
   }
   if (!CheckRate(info.samplerate, " of " + Quote(inputPath), error)) return false;
-  const SF_INFO outputInfo = OutputInfo(info, audio.majorFormat.value_or(inputMajor));
+  const int outputMajor = audio.majorFormat.value_or(inputMajor);
+  if (!MajorFormatAvailable(outputMajor)) {
+    error = "cannot write " + ShortFormatName(outputMajor) + ": this build's audio library lacks it";
+    return false;
+  }
+  const SF_INFO outputInfo = OutputInfo(info, outputMajor);
   if (sf_format_check(&outputInfo) == 0) {
     error = "cannot write " + FormatName(outputInfo.format) + " at " + std::to_string(info.samplerate) + " Hz";
     return false;
@@ -688,7 +724,7 @@ std::unique_ptr<PendingFile> WriteDemoInput(const std::string& path, std::string
 int RunDemo(Options options, std::ostream& out, std::ostream& err) {
   std::string error;
   const auto fail = [&err, &error] {
-    err << "tarvel-render: " << error << "\n";
+    err << "tarvel-render: " << OneLine(error) << "\n";
     return kFailure;
   };
   // The sample setting: more bass and air, a dip at 2.5 kHz. --gain options
@@ -738,7 +774,7 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
   Options options;
   std::string error;
   if (!ParseArgs(args, options, error)) {
-    err << "tarvel-render: " << error << " (try --help)\n";
+    err << "tarvel-render: " << OneLine(error) << " (try --help)\n";
     return kUsageError;
   }
   if (options.help) {
@@ -753,7 +789,7 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     return kUsageError;
   }
   if (!CheckResponsePath(options.response, error) || !CheckGainRanges(options.gains, error)) {
-    err << "tarvel-render: " << error << "\n";
+    err << "tarvel-render: " << OneLine(error) << "\n";
     return kFailure;
   }
   if (demo) return RunDemo(options, out, err);
@@ -778,7 +814,7 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
     if (ok) out << "wrote " << options.response << "\n";
   }
   if (!ok) {
-    err << "tarvel-render: " << error << "\n";
+    err << "tarvel-render: " << OneLine(error) << "\n";
     return kFailure;
   }
   return kSuccess;
