@@ -9,3 +9,6 @@ cmake --preset win64 >/dev/null && cmake --build --preset win64 -j "$JOBS"
 echo
 echo "Linux plug-in:   $(pwd)/build/release/vst/Tarvel.so"
 echo "Windows plug-in: $(pwd)/build/win64/vst/Tarvel.dll"
+echo
+# The main job on a built-in example: a generated signal through the plug-in.
+build/release/tools/render/tarvel-render --demo build/demo

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test on both targets:
 # Windows x86-64 under Wine, ThreadSanitizer, the fuzzers for a bounded time,
-# and last the native suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Ardour driving the release plug-in, and last the native suite under
+# AddressSanitizer + UndefinedBehaviorSanitizer (which also compares the native
+# renderer with the Windows one under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -25,6 +27,11 @@ ctest --preset tsan -L threads
 
 echo "== Fuzzing"
 scripts/fuzz.sh
+
+echo "== Ardour 7 as a third-party host (release build: Ardour cannot load a sanitizer build)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$JOBS" --target Tarvel tarvel-render ardour_helper
+ctest --preset release -L ardour
 
 echo "== Linux x86-64, AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null
