@@ -1,0 +1,37 @@
+# Checks that a plug-in file exports its entry under both names and nothing
+# else. -DFILE=<module> -DTOOL=<nm or the MinGW objdump> -DFORMAT=<elf|pe>
+# ELF: the defined dynamic symbols (nm -D). PE: the export table (objdump -p),
+# where both names must also share one address.
+execute_process(COMMAND ${TOOL} ${ARGS} ${FILE} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${TOOL} failed on ${FILE}")
+endif()
+
+set(names "")
+if(FORMAT STREQUAL "elf")
+  string(REGEX MATCHALL "[0-9a-f]+ [A-Za-z] [^\n]+" symbols "${listing}")
+  foreach(symbol IN LISTS symbols)
+    string(REGEX REPLACE "^[0-9a-f]+ [A-Za-z] " "" name "${symbol}")
+    list(APPEND names "${name}")
+  endforeach()
+else()
+  string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)*" table "${listing}")
+  string(REGEX MATCHALL "\t\\[ *[0-9]+\\] [^\n]+" entries "${table}")
+  foreach(entry IN LISTS entries)
+    string(REGEX REPLACE "^\t\\[ *[0-9]+\\] " "" name "${entry}")
+    list(APPEND names "${name}")
+  endforeach()
+  string(REGEX MATCHALL "\\+base\\[ *[0-9]+\\] +[0-9a-f]+" addresses "${listing}")
+  list(TRANSFORM addresses REPLACE "^.* " "")
+  list(REMOVE_DUPLICATES addresses)
+  list(LENGTH addresses addressCount)
+  if(NOT addressCount EQUAL 1)
+    message(FATAL_ERROR "the exports of ${FILE} are not one function: ${addresses}")
+  endif()
+endif()
+
+list(SORT names)
+if(NOT names STREQUAL "VSTPluginMain;main")
+  message(FATAL_ERROR "${FILE} exports [${names}], expected [VSTPluginMain;main]")
+endif()
+message(STATUS "${FILE} exports ${names}")
