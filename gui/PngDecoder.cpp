@@ -14,14 +14,20 @@ namespace tarvel {
 namespace {
 
 constexpr std::size_t kSignatureBytes = 8;
+// Zeros handed out past the end of the data, at most. A truncated image needs
+// only a few (the rest of a chunk's checksum or of its last data chunk); a chunk
+// that claims gigabytes would otherwise be skipped by reading them all.
+constexpr std::size_t kMaxZeroFill = 64 * 1024;
 
 struct MemoryReader {
   const std::uint8_t* next;
   std::size_t remaining;
+  std::size_t zeroFill;  // zeros handed out so far
 };
 
-// Past the end of the data libpng gets zeros rather than an error: a truncated
-// image fails (or not) by what libpng makes of the zeros.
+// Past the end of the data libpng gets zeros rather than an error (up to
+// kMaxZeroFill of them): a truncated image fails, or not, by what libpng makes
+// of the zeros.
 void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   auto* reader = static_cast<MemoryReader*>(png_get_io_ptr(png));
   std::memset(out, 0, count);
@@ -29,6 +35,8 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   if (available > 0) std::memcpy(out, reader->next, available);
   reader->next += available;
   reader->remaining -= available;
+  reader->zeroFill += count - available;
+  if (reader->zeroFill > kMaxZeroFill) png_error(png, "read far past the end of the data");
 }
 
 // Errors go back to the setjmp in ReadImage; nothing is printed.
@@ -38,7 +46,7 @@ void OnPngWarning(png_structp /*png*/, png_const_charp /*message*/) {}
 // Everything a decode owns. It lives in DecodePng's frame, outside the frames
 // that libpng's long jump skips, and releases what was made however it ends.
 struct PngDecode {
-  explicit PngDecode(std::span<const std::uint8_t> data) : reader{data.data(), data.size()} {}
+  explicit PngDecode(std::span<const std::uint8_t> data) : reader{data.data(), data.size(), 0} {}
   PngDecode(const PngDecode&) = delete;
   PngDecode& operator=(const PngDecode&) = delete;
   ~PngDecode() { png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr); }
