@@ -16,6 +16,15 @@ assert(create_session(dir, name, rate), "cannot create the session")
 Session:cfg():set_use_region_fades(false)
 
 local track = Session:new_audio_track(2, 2, nil, 1, "Tarvel", -1, ARDOUR.TrackMode.Normal, true):front():to_track()
+-- Ardour connects new tracks to the master bus from another thread, which
+-- may not have run when the session is saved: connect them here.
+local master = Session:master_out():input()
+for channel = 0, 1 do
+  local port = track:output():audio(channel)
+  local other = master:audio(channel):name()
+  if not port:connected_to(other) then track:output():connect(port, other, nil) end
+  assert(port:connected_to(other), "cannot connect the track to the master bus")
+end
 local region = track:bounce_range(0, frames, ARDOUR.InterThreadInfo(), track:main_outs(), false, "input", false)
 assert(not region:isnil(), "cannot make the region")
 local playlist = track:playlist()

@@ -42,7 +42,8 @@ class SoundFile {
 // The name of a major format ("WAV (Microsoft)"), from libsndfile.
 std::string FormatName(int format);
 
-// Paths arrive as UTF-8 on every platform.
+// Paths are UTF-8 text. (The Windows build takes them from its narrow command
+// line and libsndfile opens files by narrow name there: ASCII paths only.)
 std::filesystem::path PathFromUtf8(const std::string& text);
 
 // A file written under a temporary name next to its final path and renamed

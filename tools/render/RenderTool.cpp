@@ -352,11 +352,11 @@ bool ReadChunkFile(const std::string& path, Setup& setup, std::string& error) {
     return false;
   }
   std::ifstream file(PathFromUtf8(path), std::ios::binary);
-  setup.chunk.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (!file.good() && !file.eof()) {
+  if (!file) {
     error = "cannot read chunk file " + Quote(path);
     return false;
   }
+  setup.chunk.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   setup.chunkPath = path;
   return true;
 }
