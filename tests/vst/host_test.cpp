@@ -319,15 +319,6 @@ TEST(Chunks, MalformedChunksChangeNothing) {
   EXPECT_EQ(plug->ParameterDisplay(0), "6.00");
 }
 
-TEST(Chunks, HeaderlessStateAndLimitedValues) {
-  auto plug = NewInstance();
-  ASSERT_TRUE(plug);
-  Bytes bare;
-  for (double v : {-12.0, 45.0, -90.0, 0.5, std::nan("")}) PutDouble(bare, v);
-  ASSERT_TRUE(plug->SetChunk(bare, true));
-  EXPECT_EQ(Displays(*plug), (std::vector<std::string>{"-12.00", "30.00", "-60.00", "0.50", "0"}));
-}
-
 TEST(Presets, OneDefaultPreset) {
   auto plug = NewInstance();
   ASSERT_TRUE(plug);

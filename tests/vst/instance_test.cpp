@@ -83,18 +83,5 @@ TEST(Instance, ParameterChangesSetTargetGainsOnly) {
   Close(effect);
 }
 
-TEST(Instance, NewSampleRateRedesignsAndReportsLatency) {
-  AEffect* effect = VSTPluginMain(nullptr);
-  ASSERT_TRUE(effect);
-  const Tarvel& plug = PlugOf(effect);
-  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 96000.0f);
-  EXPECT_EQ(plug.Engine().DesignRate(), 96000.0);
-  EXPECT_EQ(effect->initialDelay, 5028);
-  effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, 0.0f);  // unusable: the design stays
-  EXPECT_EQ(plug.Engine().DesignRate(), 96000.0);
-  EXPECT_EQ(effect->initialDelay, 5028);
-  Close(effect);
-}
-
 }  // namespace
 }  // namespace tarvel::test
