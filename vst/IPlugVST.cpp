@@ -11,8 +11,6 @@ namespace tarvel {
 
 namespace {
 
-constexpr VstInt32 kIdleOpcodes[] = {effEditIdle, effIdle};
-
 // The vendor-specific request that asks for a parameter's display text.
 constexpr int kVendorFormatParameter = 7;
 
@@ -107,10 +105,8 @@ IPlugVST::IPlugVST(audioMasterCallback newHostCallback, int parameterCount, cons
   SetBlockSize(1024);
 }
 
-IPlugVST::~IPlugVST() {
-  bankChunk.Clear();
-  programChunk.Clear();
-}
+// The chunk buffers go with their members (bankChunk first), then the base.
+IPlugVST::~IPlugVST() = default;
 
 // ---- Callbacks ----
 
@@ -189,7 +185,7 @@ void IPlugVST::VSTSetParameter(AEffect* record, VstInt32 index, float value) {
 // ---- Dispatcher ----
 
 VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
-  if (std::find(std::begin(kIdleOpcodes), std::end(kIdleOpcodes), opcode) != std::end(kIdleOpcodes)) return 0;
+  if (opcode == effEditIdle || opcode == effIdle) return 0;  // frequent and without work: not traced
   Trace("IPlugVST::VSTDispatcher", __LINE__, "%d(%s):%d:%d", opcode, "", index, Saturate(value));
   char* text = static_cast<char*>(ptr);
   Parameter* parameter = GetParameter(index);
