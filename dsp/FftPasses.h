@@ -20,12 +20,20 @@ inline constexpr int kFftFactorSlots = 64;
 // holds 1 and no factors, and the table stays empty.
 void FftInit(std::int32_t n, double* twiddles, std::int32_t* factors);
 
-// Run all passes over data (n doubles), using scratch (n doubles) as the
+// Two doubles that go through the passes side by side, one channel per lane
+// (GCC/Clang vector extension; 16-byte aligned).
+typedef double FftLanes __attribute__((vector_size(16)));
+
+// Run all passes over data (n values), using scratch (n values) as the
 // other array; the result always ends in data. twiddles and factors come
-// from FftInit for the same n.
-void FftForwardPasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
+// from FftInit for the same n. T is double, or FftLanes for two channels at
+// once, each lane bit-identical to the double transform of its channel.
+// Both are instantiated in FftPasses.cpp.
+template <class T>
+void FftForwardPasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
                       const std::int32_t* factors);
-void FftInversePasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
+template <class T>
+void FftInversePasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
                       const std::int32_t* factors);
 
 }  // namespace tarvel

@@ -9,19 +9,21 @@
 // arrays uses input as working space (it holds the unscaled raw spectrum
 // afterwards); an inverse call only reads it. Calls with n < 1, a direction
 // other than kFftForward/kFftInverse or a null array do nothing.
-// Both functions are re-entrant; one FftCache serves one call at a time.
+// All these functions are re-entrant; one FftCache serves one call at a time.
 
 #include <cstdint>
+#include <vector>
 
 namespace tarvel {
 
 enum : std::uint8_t { kFftForward = 0, kFftInverse = 1 };
 
 // Work array and factors of one transform length. The caller owns the two
-// arrays (2n + 15 doubles each, zero-filled) and sets ready = 0 whenever it
-// allocates them for a new length; the first transform fills stored/factors.
-// stored keeps the twiddles from then on and working is the passes' scratch.
-// A ready cache used with another length makes the call do nothing.
+// arrays (2n + 15 doubles each, zero-filled; working 4n + 15 for
+// RealFftCachedPair) and sets ready = 0 whenever it allocates them for a new
+// length; the first transform fills stored/factors. stored keeps the twiddles
+// from then on and working is the passes' scratch. A ready cache used with
+// another length makes the call do nothing.
 struct FftCache {
   double* stored = nullptr;
   double* working = nullptr;
@@ -36,5 +38,35 @@ void RealFft(double* input, double* output, std::int32_t n, std::uint8_t directi
 // The audio-path transform: never allocates, in place or not.
 void RealFftCached(double* input, double* output, std::int32_t n, std::uint8_t direction,
                    FftCache& cache);
+
+// Two channels in one call, in place: a and b (n doubles each, distinct)
+// end as RealFftCached(a, a, ...) and RealFftCached(b, b, ...) would leave
+// them, bit for bit, in about two thirds of the time of those two calls (the
+// channels share every instruction of the passes). cache.working must hold
+// 4n + 15 doubles, at any double alignment (see FftPairCache); the cache may
+// serve RealFftCached at the same length too. Never allocates. Does nothing
+// where RealFftCached would, or when b is null.
+void RealFftCachedPair(double* a, double* b, std::int32_t n, std::uint8_t direction,
+                       FftCache& cache);
+
+// Owns the zero-filled arrays of an FftCache sized for RealFftCachedPair
+// (stored 2n + 15, working 4n + 15 doubles), which suits RealFftCached too.
+// Allocates: build or Reset it off the audio path.
+class FftPairCache {
+ public:
+  explicit FftPairCache(std::int32_t n = 0) { Reset(n); }
+  FftPairCache(const FftPairCache&) = delete;
+  FftPairCache& operator=(const FftPairCache&) = delete;
+
+  // Fresh arrays for length n, not ready; for n < 1 none, and the cache's
+  // pointers are null so that every call with it does nothing.
+  void Reset(std::int32_t n);
+  FftCache& Cache() { return cache; }
+
+ private:
+  std::vector<double> stored;
+  std::vector<double> working;
+  FftCache cache;
+};
 
 }  // namespace tarvel
