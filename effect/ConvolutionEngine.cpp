@@ -58,9 +58,9 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   previousSpectrum.assign(n, 0.0);
   for (std::int32_t ch = 0; ch < kChannels; ++ch) {
     inputBlocks[ch].assign(n, 0.0);
+    blockCopies[ch].assign(n, 0.0);
     accumulators[ch].assign(n, 0.0);
   }
-  blockCopy.assign(n, 0.0);
   // The crossfade weights, computed once: a cosine per sample and block would
   // cost more than the extra transform, and continuous automation crossfades
   // every block.
@@ -68,12 +68,7 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   ApplyCosineFade(fadeOutWeights.data(), hop, 1);
   fadeInWeights.assign(hop, 1.0);
   ApplyCosineFade(fadeInWeights.data(), hop, 0);
-  transformOut.assign(n, 0.0);
-  cacheStored.assign(2 * n + 15, 0.0);
-  cacheWorking.assign(2 * n + 15, 0.0);
-  cache = FftCache{};
-  cache.stored = cacheStored.data();
-  cache.working = cacheWorking.data();
+  transforms.Reset(transformLength);
   return true;
 }
 
@@ -85,12 +80,11 @@ void ConvolutionEngine::ReleaseEngine() {
   blockFill = 0;
   bandSpectra = {};
   for (std::vector<double>* buffer :
-       {&mixedSpectrum, &previousSpectrum, &inputBlocks[0], &inputBlocks[1], &blockCopy,
-        &fadeOutWeights, &fadeInWeights, &transformOut, &accumulators[0], &accumulators[1],
-        &cacheStored, &cacheWorking}) {
+       {&mixedSpectrum, &previousSpectrum, &inputBlocks[0], &inputBlocks[1], &blockCopies[0],
+        &blockCopies[1], &fadeOutWeights, &fadeInWeights, &accumulators[0], &accumulators[1]}) {
     *buffer = {};
   }
-  cache = FftCache{};
+  transforms.Reset(0);
 }
 
 bool ConvolutionEngine::ResetProcessing(double sampleRate) {
@@ -164,55 +158,58 @@ void ConvolutionEngine::ProcessFullBlock() {
     currentGains = targetGains;
     std::swap(previousSpectrum, mixedSpectrum);
     MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
+    FilterCrossfaded();
+  } else {
+    Filter();
   }
-
   const std::int32_t n = transformLength;
   // Accumulator entries [0, hop) have all been emitted; the K - 1 entries
   // after them are the tail that earlier blocks still owe.
   const std::int32_t tail = n - hop;
   for (std::int32_t ch = 0; ch < kChannels; ++ch) {
-    if (crossfade) {
-      FilterCrossfaded(ch);
-    } else {
-      Filter(ch);
-    }
     double* acc = accumulators[ch].data();
-    const double* filtered = transformOut.data();
+    const double* filtered = inputBlocks[ch].data();
     for (std::int32_t j = 0; j < tail; ++j) acc[j] = acc[j + hop] + filtered[j];
     for (std::int32_t j = tail; j < n; ++j) acc[j] = filtered[j];
-    // The forward transform left intermediate values in the whole block.
     std::fill(inputBlocks[ch].begin(), inputBlocks[ch].end(), 0.0);
   }
 }
 
-// transformOut = the block filtered with the current mix.
-void ConvolutionEngine::Filter(std::int32_t channel) {
+// Each input block, filtered in place with the current mix.
+void ConvolutionEngine::Filter() {
   const std::int32_t n = transformLength;
-  double* block = inputBlocks[channel].data();
-  RealFftCached(block, transformOut.data(), n, kFftForward, cache);
-  MultiplySpectra(transformOut.data(), mixedSpectrum.data(), block, n);
-  RealFftCached(block, transformOut.data(), n, kFftInverse, cache);
+  double* left = inputBlocks[0].data();
+  double* right = inputBlocks[1].data();
+  RealFftCachedPair(left, right, n, kFftForward, transforms.Cache());
+  MultiplySpectra(left, mixedSpectrum.data(), left, n);
+  MultiplySpectra(right, mixedSpectrum.data(), right, n);
+  RealFftCachedPair(left, right, n, kFftInverse, transforms.Cache());
 }
 
-// transformOut = the faded-out block filtered with the previous mix plus the
-// faded-in block filtered with the current one; the two weights add up to 1.
-void ConvolutionEngine::FilterCrossfaded(std::int32_t channel) {
+// Each input block, in place: its faded-out part filtered with the previous
+// mix plus its faded-in part filtered with the current one; the two weights
+// add up to 1.
+void ConvolutionEngine::FilterCrossfaded() {
   const std::int32_t n = transformLength;
-  double* block = inputBlocks[channel].data();
-  double* faded = blockCopy.data();
-  double* out = transformOut.data();
-  for (std::int32_t i = 0; i < hop; ++i) {
-    faded[i] = block[i] * fadeInWeights[i];
-    block[i] *= fadeOutWeights[i];
+  double* blocks[kChannels] = {inputBlocks[0].data(), inputBlocks[1].data()};
+  double* faded[kChannels] = {blockCopies[0].data(), blockCopies[1].data()};
+  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
+    double* block = blocks[ch];
+    for (std::int32_t i = 0; i < hop; ++i) {
+      faded[ch][i] = block[i] * fadeInWeights[i];
+      block[i] *= fadeOutWeights[i];
+    }
+    std::fill(faded[ch] + hop, faded[ch] + n, 0.0);  // the last transform left values here
   }
-  std::fill(faded + hop, faded + n, 0.0);  // the last forward transform left values here
-
-  RealFftCached(block, out, n, kFftForward, cache);
-  MultiplySpectra(out, previousSpectrum.data(), block, n);
-  RealFftCached(faded, out, n, kFftForward, cache);
-  MultiplySpectra(out, mixedSpectrum.data(), out, n);
-  for (std::int32_t k = 0; k < n; ++k) block[k] += out[k];
-  RealFftCached(block, out, n, kFftInverse, cache);
+  RealFftCachedPair(blocks[0], blocks[1], n, kFftForward, transforms.Cache());
+  RealFftCachedPair(faded[0], faded[1], n, kFftForward, transforms.Cache());
+  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
+    double* block = blocks[ch];
+    MultiplySpectra(block, previousSpectrum.data(), block, n);
+    MultiplySpectra(faded[ch], mixedSpectrum.data(), faded[ch], n);
+    for (std::int32_t k = 0; k < n; ++k) block[k] += faded[ch][k];
+  }
+  RealFftCachedPair(blocks[0], blocks[1], n, kFftInverse, transforms.Cache());
 }
 
 // Leaves the two channels' sum of the next frames (scaled by 64) after the

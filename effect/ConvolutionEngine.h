@@ -75,8 +75,8 @@ private:
 
   bool Allocated() const { return transformLength > 0; }
   void ProcessFullBlock();
-  void Filter(std::int32_t channel);
-  void FilterCrossfaded(std::int32_t channel);
+  void Filter();
+  void FilterCrossfaded();
   void FeedDisplay(std::int32_t frames);
 
   double designRate = 0.0;
@@ -93,16 +93,14 @@ private:
   BandSpectra bandSpectra;
   std::vector<double> mixedSpectrum;     // the mix for currentGains
   std::vector<double> previousSpectrum;  // the mix before a change, during its crossfade
-  std::vector<double> inputBlocks[kChannels];  // entries from blockFill on are 0
-  std::vector<double> blockCopy;       // the faded-in copy of a crossfading block
+  // Entries from blockFill on are 0; a full block is filtered in place.
+  std::vector<double> inputBlocks[kChannels];
+  std::vector<double> blockCopies[kChannels];  // the faded-in copies of a crossfading block
   std::vector<double> fadeOutWeights;  // hop weights falling from 1 to 0
   std::vector<double> fadeInWeights;   // their complements
-  std::vector<double> transformOut;
   // Entry j is the output for the first sample of the current block plus j.
   std::vector<double> accumulators[kChannels];
-  std::vector<double> cacheStored;
-  std::vector<double> cacheWorking;
-  FftCache cache;
+  FftPairCache transforms;  // both channels go through each transform together
 
   InstanceSlot* slot = nullptr;
 };
