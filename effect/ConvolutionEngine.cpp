@@ -1,10 +1,9 @@
 #include "effect/ConvolutionEngine.h"
 
-#include <xmmintrin.h>
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
-#include <span>
 
 #include "dsp/SpectralHelpers.h"
 #include "effect/InstanceSlot.h"
@@ -36,6 +35,23 @@ std::int32_t SaturateToInt32(double value) {
   if (value >= 2147483647.0) return INT32_MAX;
   if (value <= -2147483648.0) return INT32_MIN;
   return static_cast<std::int32_t>(value);
+}
+
+// out[i] = SaturateToInt32((right[i] + left[i]) * 64), two per step: the
+// conversion itself gives INT32_MIN for everything below the range, so only
+// the top needs a clamp, and NaN is cleared to 0 before it.
+void SumsToDisplay(const double* left, const double* right, std::int32_t* out,
+                   std::int32_t count) {
+  const __m128d scale = _mm_set1_pd(64.0);
+  const __m128d top = _mm_set1_pd(2147483647.0);
+  std::int32_t i = 0;
+  for (; i + 1 < count; i += 2) {
+    const __m128d sum = _mm_mul_pd(_mm_add_pd(_mm_loadu_pd(right + i), _mm_loadu_pd(left + i)), scale);
+    // minpd answers its second operand when one is NaN, so NaN survives to the mask.
+    const __m128d clamped = _mm_and_pd(_mm_min_pd(top, sum), _mm_cmpord_pd(sum, sum));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_cvttpd_epi32(clamped));
+  }
+  if (i < count) out[i] = SaturateToInt32((right[i] + left[i]) * 64.0);
 }
 
 }  // namespace
@@ -213,23 +229,25 @@ void ConvolutionEngine::FilterCrossfaded() {
 }
 
 // Leaves the two channels' sum of the next frames (scaled by 64) after the
-// previous call's values; the editor draws from them.
+// previous call's values; the editor draws from them. The values are worked
+// out in a local array first, two at a time, so that the atomic stores are
+// plain moves of finished values.
 void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
   if (slot == nullptr) return;
   std::atomic<std::int32_t>* values = slot->DisplayStorage();
   const std::int32_t length = std::min(frames, kDisplayFrames);
   slot->displayLength.store(length, std::memory_order_relaxed);
-  for (std::int32_t i = 0; i < length; ++i) {
-    values[i].store(values[length + i].load(std::memory_order_relaxed), std::memory_order_relaxed);
-  }
   // The accumulators always hold at least K - 1 >= kDisplayFrames entries
   // beyond blockFill; the bound only guards against a shorter table row.
   const std::int32_t available = std::min(length, transformLength - blockFill);
   const double* left = accumulators[0].data() + blockFill;
   const double* right = accumulators[1].data() + blockFill;
+  std::int32_t next[kDisplayFrames];
+  SumsToDisplay(left, right, next, available);
+  std::fill(next + available, next + length, 0);
   for (std::int32_t i = 0; i < length; ++i) {
-    const double sum = i < available ? (right[i] + left[i]) * 64.0 : 0.0;
-    values[length + i].store(SaturateToInt32(sum), std::memory_order_relaxed);
+    values[i].store(values[length + i].load(std::memory_order_relaxed), std::memory_order_relaxed);
+    values[length + i].store(next[i], std::memory_order_relaxed);
   }
 }
 

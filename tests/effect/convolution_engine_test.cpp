@@ -280,6 +280,60 @@ TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapa
   EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
 }
 
+// What the display shows for one frame's channel sum.
+std::int32_t DisplayValue(double sum) {
+  if (std::isnan(sum)) return 0;
+  if (sum >= 2147483647.0) return INT32_MAX;
+  if (sum <= -2147483648.0) return INT32_MIN;
+  return static_cast<std::int32_t>(sum);
+}
+
+TEST(ConvolutionEngine, DisplayFeedSaturatesBothWaysAndShowsNaNAsZeroInCallsOfAnyLength) {
+  InstanceSlot slot;
+  ConvolutionEngine engine;
+  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  engine.ResetGains(kGains);
+  engine.SetDisplaySlot(&slot);
+  const std::int32_t hop = engine.Latency() - KernelLengthForRate(44100) / 2;
+  // Loud enough that many sums leave the 32-bit range on either side.
+  Channels x = TestSignal(40000, 21);
+  for (auto& channel : x) {
+    for (double& v : channel) v *= 6e7;
+  }
+  x[0][20000] = std::numeric_limits<double>::quiet_NaN();  // poisons a few blocks
+
+  constexpr std::int32_t kLengths[] = {7, 1, 63, 301, 2};
+  std::vector<std::int32_t> shown(kDisplayCapacity);
+  std::int32_t shownLength = 0;
+  std::int32_t fill = 0;  // frames of the current block before the call
+  int high = 0, low = 0, nan = 0, inRange = 0;
+  for (std::int32_t done = 0, call = 0; done + 301 <= 40000; ++call) {
+    const std::int32_t frames = kLengths[call % 5];
+    double out[2][301];
+    const double* in[2] = {&x[0][done], &x[1][done]};
+    double* outs[2] = {out[0], out[1]};
+    engine.ProcessBlock(in, outs, frames);
+    // Frames shown by the previous call are final up to the block's end.
+    const std::int32_t checked = std::min({frames, shownLength, hop - fill});
+    for (std::int32_t i = 0; i < checked; ++i) {
+      const double sum = (out[1][i] + out[0][i]) * 64.0;
+      ASSERT_EQ(shown[shownLength + i], DisplayValue(sum)) << "call " << call << " frame " << i;
+      high += sum >= 2147483647.0;
+      low += sum <= -2147483648.0;
+      nan += std::isnan(sum);
+      inRange += std::abs(sum) < 2e9;
+    }
+    shownLength = slot.CopyDisplayValues(shown) / 2;
+    ASSERT_EQ(shownLength, frames);
+    fill = (fill + frames) % hop;
+    done += frames;
+  }
+  EXPECT_GT(high, 100);
+  EXPECT_GT(low, 100);
+  EXPECT_GT(nan, 100);
+  EXPECT_GT(inRange, 100);
+}
+
 TEST(ConvolutionEngine, FlushesDenormalsWhileProcessingAndRestoresTheCallersState) {
   ConvolutionEngine engine;
   ASSERT_TRUE(engine.AllocateEngine(44100.0));
