@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "dsp/RealFft.h"
+
 namespace tarvel {
 
 // Length of the factor list: [0] = n, [1] = number of factors, then the
@@ -19,10 +21,6 @@ inline constexpr int kFftFactorSlots = 64;
 // Fills factors and the n - 1 twiddles of length n >= 1. For n = 1 the list
 // holds 1 and no factors, and the table stays empty.
 void FftInit(std::int32_t n, double* twiddles, std::int32_t* factors);
-
-// Two doubles that go through the passes side by side, one channel per lane
-// (GCC/Clang vector extension; 16-byte aligned).
-typedef double FftLanes __attribute__((vector_size(16)));
 
 // Run all passes over data (n values), using scratch (n values) as the
 // other array; the result always ends in data. twiddles and factors come

@@ -195,6 +195,14 @@ bool PrepareCache(std::int32_t n, FftCache& cache) {
   return cache.factors[0] == n;
 }
 
+// Lanes want 16-byte alignment; a working array of doubles that lacks it
+// starts one double later, which the 15 spare doubles allow.
+FftLanes* WorkingLanes(FftCache& cache) {
+  double* base = cache.working;
+  if (reinterpret_cast<std::uintptr_t>(base) % alignof(FftLanes) != 0) ++base;
+  return reinterpret_cast<FftLanes*>(base);
+}
+
 }  // namespace
 
 void RealFft(double* input, double* output, std::int32_t n, std::uint8_t direction) {
@@ -224,12 +232,24 @@ void RealFftCached(double* input, double* output, std::int32_t n, std::uint8_t d
 void RealFftCachedPair(double* a, double* b, std::int32_t n, std::uint8_t direction,
                        FftCache& cache) {
   if (!ValidCall(a, b, n, direction) || !PrepareCache(n, cache)) return;
-  // Lanes want 16-byte alignment; a working array of doubles that lacks it
-  // starts one double later, which the 15 spare doubles allow.
-  double* base = cache.working;
-  if (reinterpret_cast<std::uintptr_t>(base) % alignof(FftLanes) != 0) ++base;
-  FftLanes* data = reinterpret_cast<FftLanes*>(base);
+  FftLanes* data = WorkingLanes(cache);
   TransformPair(a, b, n, direction, data, data + n, cache.stored + n, cache.factors);
+}
+
+void RealFftLanes(FftLanes* data, std::int32_t n, std::uint8_t direction, FftCache& cache) {
+  const double* lanes = reinterpret_cast<const double*>(data);
+  if (!ValidCall(lanes, lanes, n, direction) || !PrepareCache(n, cache)) return;
+  FftLanes* scratch = WorkingLanes(cache);
+  if (direction == kFftForward) {
+    FftForwardPasses(n, data, scratch, cache.stored + n, cache.factors);
+  } else {
+    FftInversePasses(n, data, scratch, cache.stored + n, cache.factors);
+  }
+}
+
+void HalfComplexToPacked(const double* in, double* out, std::int32_t n) {
+  if (in == nullptr || out == nullptr || n < 1) return;
+  HalfComplexToRaw(in, out, static_cast<std::size_t>(n));
 }
 
 void FftPairCache::Reset(std::int32_t n) {

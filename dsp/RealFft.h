@@ -18,6 +18,10 @@ namespace tarvel {
 
 enum : std::uint8_t { kFftForward = 0, kFftInverse = 1 };
 
+// Two doubles that go through the transform side by side, one channel per
+// lane (GCC/Clang vector extension; 16-byte aligned).
+typedef double FftLanes __attribute__((vector_size(16)));
+
 // Work array and factors of one transform length. The caller owns the two
 // arrays (2n + 15 doubles each, zero-filled; working 4n + 15 for
 // RealFftCachedPair) and sets ready = 0 whenever it allocates them for a new
@@ -48,6 +52,18 @@ void RealFftCached(double* input, double* output, std::int32_t n, std::uint8_t d
 // where RealFftCached would, or when b is null.
 void RealFftCachedPair(double* a, double* b, std::int32_t n, std::uint8_t direction,
                        FftCache& cache);
+
+// For callers that keep two channels interleaved: the pair transform in place
+// on n lanes, without the reordering and the scaling. Spectra are in packed
+// order: [0] = DC, [2k - 1] = Re X_k and [2k] = Im X_k for 1 <= k <= (n-1)/2,
+// and [n - 1] = Nyquist for even n. Nothing is scaled: multiplying each value
+// by 1.0 / std::sqrt(double(n)) on the way out gives RealFftCachedPair's
+// values bit for bit (reordered). Cache as for RealFftCachedPair. Never
+// allocates; does nothing where RealFftCachedPair would, or when data is null.
+void RealFftLanes(FftLanes* data, std::int32_t n, std::uint8_t direction, FftCache& cache);
+
+// A half-complex spectrum of n values in packed order, into a distinct array.
+void HalfComplexToPacked(const double* in, double* out, std::int32_t n);
 
 // Owns the zero-filled arrays of an FftCache sized for RealFftCachedPair
 // (stored 2n + 15, working 4n + 15 doubles), which suits RealFftCached too.

@@ -37,6 +37,22 @@ std::int32_t SaturateToInt32(double value) {
   return static_cast<std::int32_t>(value);
 }
 
+// The product of a transformed block (packed lanes, unscaled) with a packed
+// mix, each value scaled first: per lane the operations of MultiplySpectra on
+// the scaled half-complex spectrum, so the results agree bit for bit.
+void MultiplyScaled(FftLanes* x, const double* mix, std::int32_t n, double scale) {
+  x[0] = (x[0] * scale) * mix[0];
+  for (std::int32_t k = 1; 2 * k < n; ++k) {
+    const FftLanes ar = x[2 * k - 1] * scale;
+    const FftLanes ai = x[2 * k] * scale;
+    const double br = mix[2 * k - 1];
+    const double bi = mix[2 * k];
+    x[2 * k - 1] = br * ar - bi * ai;
+    x[2 * k] = br * ai + bi * ar;
+  }
+  if (n % 2 == 0) x[n - 1] = (x[n - 1] * scale) * mix[n - 1];
+}
+
 // out[i] = SaturateToInt32((right[i] + left[i]) * 64), two per step: the
 // conversion itself gives INT32_MIN for everything below the range, so only
 // the top needs a clamp, and NaN is cleared to 0 before it.
@@ -70,13 +86,12 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   const std::size_t n = transformLength;
   bandSpectra = DesignBandKernels(kernelLength, transformLength, designRate);
   mixedSpectrum.assign(n, 0.0);
-  MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
-  previousSpectrum.assign(n, 0.0);
-  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
-    inputBlocks[ch].assign(n, 0.0);
-    blockCopies[ch].assign(n, 0.0);
-    accumulators[ch].assign(n, 0.0);
-  }
+  mixedPacked.assign(n, 0.0);
+  previousPacked.assign(n, 0.0);
+  MixCurrentGains();
+  block.assign(n, FftLanes{});
+  fadedBlock.assign(n, FftLanes{});
+  for (std::int32_t ch = 0; ch < kChannels; ++ch) accumulators[ch].assign(n, 0.0);
   // The crossfade weights, computed once: a cosine per sample and block would
   // cost more than the extra transform, and continuous automation crossfades
   // every block.
@@ -85,6 +100,7 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   fadeInWeights.assign(hop, 1.0);
   ApplyCosineFade(fadeInWeights.data(), hop, 0);
   transforms.Reset(transformLength);
+  transformScale = 1.0 / std::sqrt(static_cast<double>(transformLength));
   return true;
 }
 
@@ -95,12 +111,14 @@ void ConvolutionEngine::ReleaseEngine() {
   hop = 0;
   blockFill = 0;
   bandSpectra = {};
-  for (std::vector<double>* buffer :
-       {&mixedSpectrum, &previousSpectrum, &inputBlocks[0], &inputBlocks[1], &blockCopies[0],
-        &blockCopies[1], &fadeOutWeights, &fadeInWeights, &accumulators[0], &accumulators[1]}) {
+  for (std::vector<double>* buffer : {&mixedSpectrum, &mixedPacked, &previousPacked, &fadeOutWeights,
+                                      &fadeInWeights, &accumulators[0], &accumulators[1]}) {
     *buffer = {};
   }
+  block = {};
+  fadedBlock = {};
   transforms.Reset(0);
+  transformScale = 0.0;
 }
 
 bool ConvolutionEngine::ResetProcessing(double sampleRate) {
@@ -122,7 +140,12 @@ void ConvolutionEngine::ResetGains(const BandGains& gains) {
   for (std::int32_t m = 0; m < kBandCount; ++m) {
     if (std::isfinite(gains[m])) targetGains[m] = currentGains[m] = gains[m];
   }
-  if (Allocated()) MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
+  if (Allocated()) MixCurrentGains();
+}
+
+void ConvolutionEngine::MixCurrentGains() {
+  MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
+  HalfComplexToPacked(mixedSpectrum.data(), mixedPacked.data(), transformLength);
 }
 
 void ConvolutionEngine::ProcessBlock(const double* const* inputs, double* const* outputs,
@@ -145,9 +168,14 @@ void ConvolutionEngine::ProcessBlock(const double* const* inputs, double* const*
     const std::int32_t piece = std::min(n - done, hop - blockFill);
     // All inputs of the piece are read before any output is written, so the
     // host may pass the same buffers for both.
-    for (std::int32_t ch = 0; ch < kChannels; ++ch) {
-      if (const double* in = input(ch)) {
-        std::copy_n(in + done, piece, inputBlocks[ch].begin() + blockFill);
+    const double* left = input(0);
+    const double* right = input(1);
+    FftLanes* frames = block.data() + blockFill;
+    if (left != nullptr && right != nullptr) {
+      for (std::int32_t i = 0; i < piece; ++i) frames[i] = FftLanes{left[done + i], right[done + i]};
+    } else {
+      for (std::int32_t i = 0; i < piece; ++i) {
+        frames[i] = FftLanes{left ? left[done + i] : 0.0, right ? right[done + i] : 0.0};
       }
     }
     for (std::int32_t ch = 0; ch < kChannels; ++ch) {
@@ -172,8 +200,8 @@ void ConvolutionEngine::ProcessFullBlock() {
   for (std::int32_t m = 0; m < kBandCount; ++m) crossfade |= !(currentGains[m] == targetGains[m]);
   if (crossfade) {
     currentGains = targetGains;
-    std::swap(previousSpectrum, mixedSpectrum);
-    MixBandKernels(bandSpectra, mixedSpectrum, currentGains);
+    std::swap(previousPacked, mixedPacked);
+    MixCurrentGains();
     FilterCrossfaded();
   } else {
     Filter();
@@ -182,50 +210,51 @@ void ConvolutionEngine::ProcessFullBlock() {
   // Accumulator entries [0, hop) have all been emitted; the K - 1 entries
   // after them are the tail that earlier blocks still owe.
   const std::int32_t tail = n - hop;
-  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
-    double* acc = accumulators[ch].data();
-    const double* filtered = inputBlocks[ch].data();
-    for (std::int32_t j = 0; j < tail; ++j) acc[j] = acc[j + hop] + filtered[j];
-    for (std::int32_t j = tail; j < n; ++j) acc[j] = filtered[j];
-    std::fill(inputBlocks[ch].begin(), inputBlocks[ch].end(), 0.0);
+  // The inverse transform's scaling is applied on the way into the
+  // accumulators.
+  const FftLanes* filtered = block.data();
+  double* left = accumulators[0].data();
+  double* right = accumulators[1].data();
+  for (std::int32_t j = 0; j < tail; ++j) {
+    const FftLanes y = filtered[j] * transformScale;
+    left[j] = left[j + hop] + y[0];
+    right[j] = right[j + hop] + y[1];
+  }
+  for (std::int32_t j = tail; j < n; ++j) {
+    const FftLanes y = filtered[j] * transformScale;
+    left[j] = y[0];
+    right[j] = y[1];
   }
 }
 
-// Each input block, filtered in place with the current mix.
+// The collected block, filtered in place with the current mix.
 void ConvolutionEngine::Filter() {
   const std::int32_t n = transformLength;
-  double* left = inputBlocks[0].data();
-  double* right = inputBlocks[1].data();
-  RealFftCachedPair(left, right, n, kFftForward, transforms.Cache());
-  MultiplySpectra(left, mixedSpectrum.data(), left, n);
-  MultiplySpectra(right, mixedSpectrum.data(), right, n);
-  RealFftCachedPair(left, right, n, kFftInverse, transforms.Cache());
+  std::fill(block.begin() + hop, block.end(), FftLanes{});
+  RealFftLanes(block.data(), n, kFftForward, transforms.Cache());
+  MultiplyScaled(block.data(), mixedPacked.data(), n, transformScale);
+  RealFftLanes(block.data(), n, kFftInverse, transforms.Cache());
 }
 
-// Each input block, in place: its faded-out part filtered with the previous
-// mix plus its faded-in part filtered with the current one; the two weights
-// add up to 1.
+// The collected block, in place: its faded-out part filtered with the
+// previous mix plus its faded-in part filtered with the current one; the two
+// weights add up to 1.
 void ConvolutionEngine::FilterCrossfaded() {
   const std::int32_t n = transformLength;
-  double* blocks[kChannels] = {inputBlocks[0].data(), inputBlocks[1].data()};
-  double* faded[kChannels] = {blockCopies[0].data(), blockCopies[1].data()};
-  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
-    double* block = blocks[ch];
-    for (std::int32_t i = 0; i < hop; ++i) {
-      faded[ch][i] = block[i] * fadeInWeights[i];
-      block[i] *= fadeOutWeights[i];
-    }
-    std::fill(faded[ch] + hop, faded[ch] + n, 0.0);  // the last transform left values here
+  FftLanes* out = block.data();
+  FftLanes* in = fadedBlock.data();
+  for (std::int32_t i = 0; i < hop; ++i) {
+    in[i] = out[i] * fadeInWeights[i];
+    out[i] *= fadeOutWeights[i];
   }
-  RealFftCachedPair(blocks[0], blocks[1], n, kFftForward, transforms.Cache());
-  RealFftCachedPair(faded[0], faded[1], n, kFftForward, transforms.Cache());
-  for (std::int32_t ch = 0; ch < kChannels; ++ch) {
-    double* block = blocks[ch];
-    MultiplySpectra(block, previousSpectrum.data(), block, n);
-    MultiplySpectra(faded[ch], mixedSpectrum.data(), faded[ch], n);
-    for (std::int32_t k = 0; k < n; ++k) block[k] += faded[ch][k];
-  }
-  RealFftCachedPair(blocks[0], blocks[1], n, kFftInverse, transforms.Cache());
+  std::fill(out + hop, out + n, FftLanes{});
+  std::fill(in + hop, in + n, FftLanes{});
+  RealFftLanes(out, n, kFftForward, transforms.Cache());
+  RealFftLanes(in, n, kFftForward, transforms.Cache());
+  MultiplyScaled(out, previousPacked.data(), n, transformScale);
+  MultiplyScaled(in, mixedPacked.data(), n, transformScale);
+  for (std::int32_t k = 0; k < n; ++k) out[k] += in[k];
+  RealFftLanes(out, n, kFftInverse, transforms.Cache());
 }
 
 // Leaves the two channels' sum of the next frames (scaled by 64) after the

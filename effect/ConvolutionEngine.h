@@ -77,6 +77,7 @@ private:
   void ProcessFullBlock();
   void Filter();
   void FilterCrossfaded();
+  void MixCurrentGains();
   void FeedDisplay(std::int32_t frames);
 
   double designRate = 0.0;
@@ -91,16 +92,22 @@ private:
   std::int32_t blockFill = 0;
 
   BandSpectra bandSpectra;
-  std::vector<double> mixedSpectrum;     // the mix for currentGains
-  std::vector<double> previousSpectrum;  // the mix before a change, during its crossfade
-  // Entries from blockFill on are 0; a full block is filtered in place.
-  std::vector<double> inputBlocks[kChannels];
-  std::vector<double> blockCopies[kChannels];  // the faded-in copies of a crossfading block
+  std::vector<double> mixedSpectrum;     // the mix for currentGains, half-complex order
+  // The mix for currentGains and, during a crossfade, the one before the
+  // change, in the packed order of the transform's lanes.
+  std::vector<double> mixedPacked;
+  std::vector<double> previousPacked;
+  // Both channels' input, interleaved. Entries [0, blockFill) are collected
+  // frames; the rest is working space, cleared before each forward transform.
+  // A full block is filtered in place.
+  std::vector<FftLanes> block;
+  std::vector<FftLanes> fadedBlock;  // the faded-in copy of a crossfading block
   std::vector<double> fadeOutWeights;  // hop weights falling from 1 to 0
   std::vector<double> fadeInWeights;   // their complements
   // Entry j is the output for the first sample of the current block plus j.
   std::vector<double> accumulators[kChannels];
-  FftPairCache transforms;  // both channels go through each transform together
+  FftPairCache transforms;
+  double transformScale = 0.0;  // of each direction, 1 / sqrt(N)
 
   InstanceSlot* slot = nullptr;
 };

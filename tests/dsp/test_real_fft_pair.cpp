@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -78,6 +79,80 @@ std::vector<std::int32_t> PairLengths() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, PairAgainstSingleCalls, ::testing::ValuesIn(PairLengths()));
+
+std::vector<double> Packed(const std::vector<double>& halfComplex) {
+  std::vector<double> packed(halfComplex.size());
+  HalfComplexToPacked(halfComplex.data(), packed.data(),
+                      static_cast<std::int32_t>(halfComplex.size()));
+  return packed;
+}
+
+// Interleaved lanes through RealFftLanes, then scaled as its contract says:
+// each lane must equal the single call on its channel (forward spectra
+// compared in packed order, inverse inputs handed over in packed order).
+void ExpectLanesMatch(const std::vector<double>& left, const std::vector<double>& right,
+                      std::uint8_t direction, FftCache& lanesCache, FftCache& singleCache) {
+  const auto n = static_cast<std::int32_t>(left.size());
+  const bool forward = direction == kFftForward;
+  const std::vector<double> first = forward ? left : Packed(left);
+  const std::vector<double> second = forward ? right : Packed(right);
+  std::vector<FftLanes> lanes(left.size());
+  for (std::size_t i = 0; i < lanes.size(); ++i) lanes[i] = FftLanes{first[i], second[i]};
+  RealFftLanes(lanes.data(), n, direction, lanesCache);
+  const double scale = 1.0 / std::sqrt(static_cast<double>(n));
+  std::vector<double> a(left.size()), b(left.size());
+  for (std::size_t i = 0; i < lanes.size(); ++i) {
+    a[i] = lanes[i][0] * scale;
+    b[i] = lanes[i][1] * scale;
+  }
+  const std::vector<double> wantA = Single(left, direction, singleCache);
+  const std::vector<double> wantB = Single(right, direction, singleCache);
+  EXPECT_EQ(Bits(a), Bits(forward ? Packed(wantA) : wantA)) << "first lane";
+  EXPECT_EQ(Bits(b), Bits(forward ? Packed(wantB) : wantB)) << "second lane";
+}
+
+TEST_P(PairAgainstSingleCalls, LanesScaledAfterwardsAgreeBitForBit) {
+  const std::int32_t n = GetParam();
+  FftPairCache lanes(n);
+  CacheArrays single(n);
+  for (const std::uint8_t direction : {kFftForward, kFftInverse}) {
+    SCOPED_TRACE(testing::Message() << "n " << n << " direction " << int{direction});
+    ExpectLanesMatch(RandomSignal(n, 5 * n), RandomSignal(n, 5 * n + 1), direction,
+                     lanes.Cache(), single.cache);
+    if (n <= 64) ExpectLanesMatch(Impulses(n), RandomSignal(n, 7), direction, lanes.Cache(),
+                                  single.cache);
+  }
+}
+
+TEST(HalfComplexToPacked, PairsEachBinsRealAndImaginaryParts) {
+  // Even: DC, Re 1, Re 2, Nyquist, Im 2, Im 1.
+  EXPECT_EQ(Packed({10, 11, 12, 13, 14, 15}), (std::vector<double>{10, 11, 15, 12, 14, 13}));
+  // Odd: DC, Re 1, Re 2, Im 2, Im 1.
+  EXPECT_EQ(Packed({10, 11, 12, 13, 14}), (std::vector<double>{10, 11, 14, 12, 13}));
+  EXPECT_EQ(Packed({7}), (std::vector<double>{7}));
+  EXPECT_EQ(Packed({7, 8}), (std::vector<double>{7, 8}));
+}
+
+TEST(RealFftLanes, RefusedCallsChangeNothing) {
+  std::vector<FftLanes> lanes(64);
+  for (std::size_t i = 0; i < lanes.size(); ++i) lanes[i] = FftLanes{1.0 + i, -2.0 * i};
+  const std::vector<FftLanes> before = lanes;
+  const auto unchanged = [&] {
+    return std::memcmp(lanes.data(), before.data(), lanes.size() * sizeof(FftLanes)) == 0;
+  };
+  FftPairCache cache(16);
+  RealFftLanes(nullptr, 16, kFftForward, cache.Cache());
+  RealFftLanes(lanes.data(), 0, kFftForward, cache.Cache());
+  RealFftLanes(lanes.data(), 16, 7, cache.Cache());
+  EXPECT_EQ(cache.Cache().ready, 0);
+  EXPECT_TRUE(unchanged());
+  // Ready for 16: a call of 64 would overrun its arrays.
+  RealFftLanes(lanes.data() + 32, 16, kFftInverse, cache.Cache());
+  ASSERT_EQ(cache.Cache().ready, 1);
+  lanes = before;
+  RealFftLanes(lanes.data(), 64, kFftForward, cache.Cache());
+  EXPECT_TRUE(unchanged());
+}
 
 TEST(RealFftCachedPair, SharesItsCacheWithSingleCalls) {
   constexpr std::int32_t kN = 60;
