@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 SECONDS_EACH=${FUZZ_SECONDS:-60}
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "${JOBS:-$(nproc)}"
+cmake --build --preset fuzz -j "${JOBS:-$(nproc)}" --target fuzzers
 shopt -s nullglob
 for fuzzer in build/fuzz/tests/fuzz/fuzz_*; do
   [ -x "$fuzzer" ] || continue
