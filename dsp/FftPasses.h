@@ -34,4 +34,16 @@ template <class T>
 void FftInversePasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
                       const std::int32_t* factors);
 
+// The two-channel drivers built for CPUs with AVX: the same operations in the
+// same order, only VEX-encoded (no fused multiply-add), so bit for bit the
+// results of FftForwardPasses / FftInversePasses with FftLanes, in about a
+// tenth less time. Call them only where FftHasAvx() is true.
+void FftForwardLanesAvx(std::int32_t n, FftLanes* data, FftLanes* scratch, const double* twiddles,
+                        const std::int32_t* factors);
+void FftInverseLanesAvx(std::int32_t n, FftLanes* data, FftLanes* scratch, const double* twiddles,
+                        const std::int32_t* factors);
+
+// Whether this CPU and its operating system run AVX code.
+bool FftHasAvx();
+
 }  // namespace tarvel

@@ -138,6 +138,30 @@ void HalfComplexToRawLanes(const double* a, const double* b, FftLanes* raw, std:
   if (n % 2 == 0) raw[n - 1] = Get(a, b, n / 2);
 }
 
+// The two-channel passes, VEX-encoded where the CPU has AVX; decided once.
+bool LanesUseAvx() {
+  static const bool avx = FftHasAvx();
+  return avx;
+}
+
+void ForwardLanes(std::int32_t n, FftLanes* data, FftLanes* scratch, const double* twiddles,
+                  const std::int32_t* factors) {
+  if (LanesUseAvx()) {
+    FftForwardLanesAvx(n, data, scratch, twiddles, factors);
+  } else {
+    FftForwardPasses(n, data, scratch, twiddles, factors);
+  }
+}
+
+void InverseLanes(std::int32_t n, FftLanes* data, FftLanes* scratch, const double* twiddles,
+                  const std::int32_t* factors) {
+  if (LanesUseAvx()) {
+    FftInverseLanesAvx(n, data, scratch, twiddles, factors);
+  } else {
+    FftInversePasses(n, data, scratch, twiddles, factors);
+  }
+}
+
 // wsave: the lower n doubles are the passes' scratch; an in-place call also
 // reorders through them, so no call needs memory beyond the work array.
 void Transform(double* input, double* output, std::int32_t n, std::uint8_t direction,
@@ -174,11 +198,11 @@ void TransformPair(double* a, double* b, std::int32_t n, std::uint8_t direction,
   const double scale = 1.0 / std::sqrt(static_cast<double>(n));
   if (direction == kFftForward) {
     ChannelsToLanes(a, b, data, count);
-    FftForwardPasses(n, data, scratch, twiddles, factors);
+    ForwardLanes(n, data, scratch, twiddles, factors);
     RawLanesToHalfComplex(data, a, b, count, scale);
   } else {
     HalfComplexToRawLanes(a, b, data, count);
-    FftInversePasses(n, data, scratch, twiddles, factors);
+    InverseLanes(n, data, scratch, twiddles, factors);
     LanesToChannels(data, a, b, count, scale);
   }
 }
@@ -241,9 +265,9 @@ void RealFftLanes(FftLanes* data, std::int32_t n, std::uint8_t direction, FftCac
   if (!ValidCall(lanes, lanes, n, direction) || !PrepareCache(n, cache)) return;
   FftLanes* scratch = WorkingLanes(cache);
   if (direction == kFftForward) {
-    FftForwardPasses(n, data, scratch, cache.stored + n, cache.factors);
+    ForwardLanes(n, data, scratch, cache.stored + n, cache.factors);
   } else {
-    FftInversePasses(n, data, scratch, cache.stored + n, cache.factors);
+    InverseLanes(n, data, scratch, cache.stored + n, cache.factors);
   }
 }
 

@@ -1,7 +1,8 @@
 // The two-channel transform against two single-channel calls, bit for bit, at
 // every small length and at the lengths the engine and the kernel design use;
-// and its cache contract: shared with single calls, any double alignment of
-// the working array, another length or a bad call leaves everything alone.
+// the AVX build of the passes against the other; and its cache contract:
+// shared with single calls, any double alignment of the working array,
+// another length or a bad call leaves everything alone.
 // Runs on both targets.
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "FftTestSupport.h"
+#include "dsp/FftPasses.h"
 #include "dsp/RealFft.h"
 
 namespace tarvel {
@@ -121,6 +123,39 @@ TEST_P(PairAgainstSingleCalls, LanesScaledAfterwardsAgreeBitForBit) {
                      lanes.Cache(), single.cache);
     if (n <= 64) ExpectLanesMatch(Impulses(n), RandomSignal(n, 7), direction, lanes.Cache(),
                                   single.cache);
+  }
+}
+
+// The pair calls run the AVX build of the lanes' drivers where the CPU has
+// AVX, so the tests above cover that build there; this one holds it to the
+// other build directly, sparse input included (signed zeros).
+TEST_P(PairAgainstSingleCalls, AvxDriversMatchTheBaselineBitForBit) {
+  if (!FftHasAvx()) GTEST_SKIP() << "no AVX on this CPU";
+  const std::int32_t n = GetParam();
+  const auto count = static_cast<std::size_t>(n);
+  std::vector<double> twiddles(count + 15);
+  std::int32_t factors[kFftFactorSlots] = {};
+  FftInit(n, twiddles.data(), factors);
+  const std::vector<double> left = n <= 64 ? Impulses(n) : RandomSignal(n, 11 * n);
+  const std::vector<double> right = RandomSignal(n, 11 * n + 1);
+  std::vector<FftLanes> input(count);
+  for (std::size_t i = 0; i < count; ++i) input[i] = FftLanes{left[i], right[i]};
+  auto bits = [](const std::vector<FftLanes>& lanes) {
+    std::vector<std::uint64_t> out(2 * lanes.size());
+    std::memcpy(out.data(), lanes.data(), out.size() * sizeof(double));
+    return out;
+  };
+  for (const bool forward : {true, false}) {
+    SCOPED_TRACE(testing::Message() << "n " << n << (forward ? " forward" : " inverse"));
+    std::vector<FftLanes> baseline = input, avx = input, scratch(count);
+    if (forward) {
+      FftForwardPasses(n, baseline.data(), scratch.data(), twiddles.data(), factors);
+      FftForwardLanesAvx(n, avx.data(), scratch.data(), twiddles.data(), factors);
+    } else {
+      FftInversePasses(n, baseline.data(), scratch.data(), twiddles.data(), factors);
+      FftInverseLanesAvx(n, avx.data(), scratch.data(), twiddles.data(), factors);
+    }
+    EXPECT_EQ(bits(avx), bits(baseline));
   }
 }
 
