@@ -177,6 +177,8 @@ void PluginInstance::SizeBuffers() {
   doubleInPtr_.resize(inputs);
   floatOutPtr_.resize(outputs);
   doubleOutPtr_.resize(outputs);
+  callerInPtr_.resize(inputs);
+  callerOutPtr_.resize(outputs);
   for (size_t c = 0; c < inputs; ++c) {
     floatInPtr_[c] = floatIn_[c].data();
     doubleInPtr_[c] = doubleIn_[c].data();
@@ -247,6 +249,28 @@ void PluginInstance::Process(ProcessMode mode, const double* const* inputs, doub
     ProcessCall(mode, in.data(), out.data(), part);
     for (auto& p : in) p += part;
     for (auto& p : out) p += part;
+    done += part;
+  }
+}
+
+void PluginInstance::ProcessFloat(float* const* inputs, float* const* outputs, std::int64_t frames) {
+  SizeBuffersIfChannelsChanged();
+  if (frames <= 0) return;
+  const auto inputCount = callerInPtr_.size();
+  const auto outputCount = callerOutPtr_.size();
+  if (!Supports(ProcessMode::kFloat)) {
+    for (size_t c = 0; c < outputCount; ++c) std::fill_n(outputs[c], frames, 0.0f);
+    return;
+  }
+  for (std::int64_t done = 0; done < frames;) {
+    const auto part = static_cast<VstInt32>(std::min<std::int64_t>(frames - done, blockSize_));
+    for (size_t c = 0; c < inputCount; ++c) callerInPtr_[c] = inputs[c] + done;
+    for (size_t c = 0; c < outputCount; ++c) callerOutPtr_[c] = outputs[c] + done;
+    effect_->processReplacing(effect_, callerInPtr_.data(), callerOutPtr_.data(), part);
+    {
+      const std::lock_guard lock(logMutex_);
+      samplePosition_ += part;
+    }
     done += part;
   }
 }

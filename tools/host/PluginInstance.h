@@ -100,6 +100,11 @@ class PluginInstance {
   void ProcessCall(ProcessMode mode, const double* const* inputs, double* const* outputs, VstInt32 frames);
   // Any number of frames, in calls of at most BlockSize() frames.
   void Process(ProcessMode mode, const double* const* inputs, double* const* outputs, std::int64_t frames);
+  // processReplacing on the caller's own float channels, as a DAW hands its
+  // buffers: any number of frames in calls of at most BlockSize() frames,
+  // nothing converted or copied. The plug-in may write its inputs, as the
+  // interface allows. Without processReplacing the outputs get silence.
+  void ProcessFloat(float* const* inputs, float* const* outputs, std::int64_t frames);
 
   // The host's view: what the plug-in asked for so far.
   HostLog Log() const;
@@ -130,6 +135,8 @@ class PluginInstance {
   std::vector<std::vector<double>> doubleIn_;
   std::vector<float*> floatInPtr_, floatOutPtr_;
   std::vector<double*> doubleInPtr_, doubleOutPtr_;
+  // The caller's channels at the current call of ProcessFloat.
+  std::vector<float*> callerInPtr_, callerOutPtr_;
 };
 
 }  // namespace tarvel
