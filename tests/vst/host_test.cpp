@@ -543,6 +543,25 @@ TEST(Audio, FloatDoubleAndAccumulatingPathsAgree) {
     }
   }
   EXPECT_GT(signal, 0.1);  // the comparison saw filtered audio, not silence
+
+  // The host's own float channels handed straight to processReplacing give
+  // the same samples as the converting float path.
+  auto plug = NewInstance();
+  ASSERT_TRUE(plug);
+  Prepare(*plug, 44100.0, 512);
+  const char* gains[] = {"-12", "6", "0", "-30", "3"};
+  for (int i = 0; i < 5; ++i) plug->SetParameterText(i, gains[i]);
+  std::vector<float> inF[2], outF[2];
+  for (int ch = 0; ch < 2; ++ch) {
+    inF[ch].assign(x[ch].begin(), x[ch].end());
+    outF[ch].assign(x[ch].size(), 0.0f);
+  }
+  float* in[2] = {inF[0].data(), inF[1].data()};
+  float* out[2] = {outF[0].data(), outF[1].data()};
+  plug->ProcessFloat(in, out, static_cast<std::int64_t>(x[0].size()));
+  for (int ch = 0; ch < 2; ++ch)
+    for (std::size_t i = 0; i < x[ch].size(); ++i)
+      ASSERT_EQ(static_cast<double>(outF[ch][i]), floats[ch][i]) << ch << ":" << i;
 }
 
 TEST(Audio, OneInputArrangementSilencesTheSecondInput) {
