@@ -53,21 +53,14 @@ void MultiplyScaled(FftLanes* x, const double* mix, std::int32_t n, double scale
   if (n % 2 == 0) x[n - 1] = (x[n - 1] * scale) * mix[n - 1];
 }
 
-// out[i] = SaturateToInt32((right[i] + left[i]) * 64), two per step: the
+// SaturateToInt32((right[i] + left[i]) * 64) for i = 0 and 1: the
 // conversion itself gives INT32_MIN for everything below the range, so only
 // the top needs a clamp, and NaN is cleared to 0 before it.
-void SumsToDisplay(const double* left, const double* right, std::int32_t* out,
-                   std::int32_t count) {
-  const __m128d scale = _mm_set1_pd(64.0);
-  const __m128d top = _mm_set1_pd(2147483647.0);
-  std::int32_t i = 0;
-  for (; i + 1 < count; i += 2) {
-    const __m128d sum = _mm_mul_pd(_mm_add_pd(_mm_loadu_pd(right + i), _mm_loadu_pd(left + i)), scale);
-    // minpd answers its second operand when one is NaN, so NaN survives to the mask.
-    const __m128d clamped = _mm_and_pd(_mm_min_pd(top, sum), _mm_cmpord_pd(sum, sum));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_cvttpd_epi32(clamped));
-  }
-  if (i < count) out[i] = SaturateToInt32((right[i] + left[i]) * 64.0);
+__m128i PairToDisplay(const double* left, const double* right) {
+  const __m128d sum = _mm_mul_pd(_mm_add_pd(_mm_loadu_pd(right), _mm_loadu_pd(left)), _mm_set1_pd(64.0));
+  // minpd answers its second operand when one is NaN, so NaN survives to the mask.
+  const __m128d clamped = _mm_and_pd(_mm_min_pd(_mm_set1_pd(2147483647.0), sum), _mm_cmpord_pd(sum, sum));
+  return _mm_cvttpd_epi32(clamped);
 }
 
 }  // namespace
@@ -259,8 +252,8 @@ void ConvolutionEngine::FilterCrossfaded() {
 
 // Leaves the two channels' sum of the next frames (scaled by 64) after the
 // previous call's values; the editor draws from them. The values are worked
-// out in a local array first, two at a time, so that the atomic stores are
-// plain moves of finished values.
+// out two at a time in registers, so that the atomic stores are plain moves
+// of finished values.
 void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
   if (slot == nullptr) return;
   std::atomic<std::int32_t>* values = slot->DisplayStorage();
@@ -271,13 +264,22 @@ void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
   const std::int32_t available = std::min(length, transformLength - blockFill);
   const double* left = accumulators[0].data() + blockFill;
   const double* right = accumulators[1].data() + blockFill;
-  std::int32_t next[kDisplayFrames];
-  SumsToDisplay(left, right, next, available);
-  std::fill(next + available, next + length, 0);
-  for (std::int32_t i = 0; i < length; ++i) {
-    values[i].store(values[length + i].load(std::memory_order_relaxed), std::memory_order_relaxed);
-    values[length + i].store(next[i], std::memory_order_relaxed);
+  std::atomic<std::int32_t>* latest = values + length;
+  const auto shift = [&](std::int32_t i, std::int32_t next) {
+    values[i].store(latest[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
+    latest[i].store(next, std::memory_order_relaxed);
+  };
+  std::int32_t i = 0;
+  for (; i + 1 < available; i += 2) {
+    const __m128i pair = PairToDisplay(left + i, right + i);
+    shift(i, _mm_cvtsi128_si32(pair));
+    shift(i + 1, _mm_cvtsi128_si32(_mm_shuffle_epi32(pair, 1)));
   }
+  if (i < available) {
+    shift(i, SaturateToInt32((right[i] + left[i]) * 64.0));
+    ++i;
+  }
+  for (; i < length; ++i) shift(i, 0);
 }
 
 }  // namespace tarvel
