@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "dsp/RealFft.h"
-#include "dsp/SpectralHelpers.h"
+#include "dsp/DspHelpers.h"
 #include "effect/ConvolutionEngine.h"
 #include "effect/KernelDesign.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "dsp/SpectralHelpers.h"
+#include "dsp/DspHelpers.h"
 #include "effect/InstanceSlot.h"
 
 namespace tarvel {

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "dsp/RealFft.h"
-#include "dsp/SpectralHelpers.h"
+#include "dsp/DspHelpers.h"
 
 namespace tarvel {
 namespace {

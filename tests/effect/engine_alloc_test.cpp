@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "AllocationCounter.h"
-#include "dsp/SpectralHelpers.h"
+#include "dsp/DspHelpers.h"
 #include "effect/ConvolutionEngine.h"
 #include "effect/InstanceSlot.h"
 

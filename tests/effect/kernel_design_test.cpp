@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dsp/SpectralHelpers.h"
+#include "dsp/DspHelpers.h"
 #include "effect/KernelDesign.h"
 #include "ReferenceFilter.h"
 

@@ -12,7 +12,7 @@
 
 #include "FftTestSupport.h"
 #include "dsp/RealFft.h"
-#include "dsp/SpectralHelpers.h"
+#include "dsp/DspHelpers.h"
 
 namespace tarvel {
 namespace {

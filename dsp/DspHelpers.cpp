@@ -1,4 +1,4 @@
-#include "dsp/SpectralHelpers.h"
+#include "dsp/DspHelpers.h"
 
 #include <algorithm>
 #include <cmath>
