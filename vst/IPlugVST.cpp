@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
 namespace tarvel {
 
@@ -131,34 +132,33 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* record, VstInt32 opcode, VstInt32 ind
   return result;
 }
 
-void IPlugVST::VSTProcessAccumulate(AEffect* record, float** inputs, float** outputs, VstInt32 frames) {
+template <typename Sample>
+void IPlugVST::HostProcess(AEffect* record, Sample** inputs, Sample** outputs, VstInt32 frames,
+                           void (IPlugBase::*run)(int)) {
   IPlugVST* plug = InstanceOf(record);
   if (!plug) return;
   LockGuard guard(plug->instanceLock);
   if (plug->usesMidi) plug->HostRequest(audioMasterWantMidi);
-  plug->ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
-  plug->ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
-  plug->ProcessAccumulateFloat(frames);
+  if constexpr (std::is_same_v<Sample, float>) {
+    plug->ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
+    plug->ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
+  } else {
+    plug->ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
+    plug->ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
+  }
+  (plug->*run)(frames);
+}
+
+void IPlugVST::VSTProcessAccumulate(AEffect* record, float** inputs, float** outputs, VstInt32 frames) {
+  HostProcess(record, inputs, outputs, frames, &IPlugVST::ProcessAccumulateFloat);
 }
 
 void IPlugVST::VSTProcessReplacing(AEffect* record, float** inputs, float** outputs, VstInt32 frames) {
-  IPlugVST* plug = InstanceOf(record);
-  if (!plug) return;
-  LockGuard guard(plug->instanceLock);
-  if (plug->usesMidi) plug->HostRequest(audioMasterWantMidi);
-  plug->ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
-  plug->ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
-  plug->ProcessToFloat(frames);
+  HostProcess(record, inputs, outputs, frames, &IPlugVST::ProcessToFloat);
 }
 
 void IPlugVST::VSTProcessDoubleReplacing(AEffect* record, double** inputs, double** outputs, VstInt32 frames) {
-  IPlugVST* plug = InstanceOf(record);
-  if (!plug) return;
-  LockGuard guard(plug->instanceLock);
-  if (plug->usesMidi) plug->HostRequest(audioMasterWantMidi);
-  plug->ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
-  plug->ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
-  plug->ProcessDouble(frames);
+  HostProcess(record, inputs, outputs, frames, &IPlugVST::ProcessDouble);
 }
 
 float IPlugVST::VSTGetParameter(AEffect* record, VstInt32 index) {

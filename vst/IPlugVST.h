@@ -98,6 +98,11 @@ class IPlugVST : public IPlugBase {
   static float TARVEL_VSTCALL VSTGetParameter(AEffect* record, VstInt32 index);
   static void TARVEL_VSTCALL VSTSetParameter(AEffect* record, VstInt32 index, float value);
   static IPlugVST* InstanceOf(AEffect* record);
+  // The frame the three process callbacks share: under the instance lock,
+  // bind the host's buffers over all channels, then run one process path.
+  template <typename Sample>
+  static void HostProcess(AEffect* record, Sample** inputs, Sample** outputs, VstInt32 frames,
+                          void (IPlugBase::*run)(int));
 
   // One dispatcher call, under the lock (effClose included; the caller
   // destroys the instance afterwards).
