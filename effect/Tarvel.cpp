@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "effect/IDrawControl.h"
 #include "effect/InstanceRegistry.h"
 #include "vst/PluginFactory.h"
 
@@ -38,8 +39,7 @@ Tarvel::Tarvel(audioMasterCallback hostCallback)
   for (int i = 0; i < kBandCount; ++i)
     GetParameter(i)->InitContinuous(kBandNames[i], 0.0, kMinGainDb, kMaxGainDb, kGainStepDb, "dB");
 
-  // The editor is built here, still under the lock, once the visualisation
-  // exists; until then the instance has none.
+  BuildEditor(*this, *slot, slotIndex);
 
   BandGains gains{};
   for (int i = 0; i < kBandCount; ++i) gains[i] = LinearGain(GetParameter(i)->Value());
@@ -50,7 +50,9 @@ Tarvel::Tarvel(audioMasterCallback hostCallback)
 }
 
 Tarvel::~Tarvel() {
-  // The record first; the engine is released with its member afterwards.
+  // The record first; the engine is released with its member afterwards, the
+  // editor with the base.
+  if (slot) ReleaseEditorRecord(*slot);
   InstanceRegistry::Instance().Release(slotIndex);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Tarvel, the five-band linear-phase graphic equaliser as the host sees it:
 // five gain parameters in decibels ("80 Hz" to "8 kHz", -60 to +30 dB), a
-// record of the process-wide InstanceRegistry, and the convolution engine
-// that filters the stereo pair. Each parameter change becomes a linear target
+// record of the process-wide InstanceRegistry, the convolution engine that
+// filters the stereo pair, and the editor that pictures its output
+// (effect/IDrawControl.h). Each parameter change becomes a linear target
 // gain that the engine takes over, crossfaded, at its next block.
 //
 // Threads and locks as in IPlugBase: every operation below runs under the
@@ -19,12 +20,13 @@ namespace tarvel {
 
 class Tarvel : public IPlugVST {
  public:
-  // Claims the lowest free registry record, initialises the five gains and
-  // allocates the engine at the base's initial rate (44100 Hz), which sets
+  // Claims the lowest free registry record, initialises the five gains, builds
+  // the editor and allocates the engine at the base's initial rate (44100 Hz), which sets
   // the latency. With every record taken the instance holds none (Slot() is
   // null) and is not usable: MakePlugin then refuses it. Entry lock held.
   explicit Tarvel(audioMasterCallback hostCallback);
-  // Frees the record (its display summary stays with it) and the engine.
+  // Frees the text label, the record (its display summary stays with it) and
+  // the engine; the base deletes the editor.
   ~Tarvel() override;
 
   // Re-designs the engine when the host's rate differs from the design rate

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "gui/BitmapCache.h"
 #include "plugin/FatalAssert.h"
@@ -33,8 +34,24 @@ bool UpdateMeets(const PixelRect& a, const PixelRect& b) {
   return a.right >= b.left && a.left < b.right && a.bottom >= b.top && a.top < b.bottom;
 }
 
+ListSize ValueListSize(const Parameter& parameter) {
+  const int count = parameter.DisplayTextCount();
+  int width = 24;
+  for (int i = 0; i < count; ++i) {
+    const char* item = parameter.DisplayTextFor(i);
+    const auto length = static_cast<int>(item ? std::strlen(item) : 0);  // at most 31
+    width = std::max(width, 8 * (length + 1) + 16);
+  }
+  return ListSize{width, 36 * (count + 1)};
+}
+
 IGraphics::IGraphics(IPlugBase& owner, int w, int h, int fps)
-    : plug(owner), width(w), height(h), frameRate(fps > 0 ? fps : 24) {}
+    : plug(owner),
+      pushed(std::make_unique<PushedValue[]>(static_cast<std::size_t>(owner.ParameterCount()))),
+      pushedCount(owner.ParameterCount()),
+      width(w),
+      height(h),
+      frameRate(fps > 0 ? fps : 24) {}
 
 IGraphics::~IGraphics() {
   controls.Clear();
@@ -65,14 +82,25 @@ int IGraphics::AddControl(std::unique_ptr<IControl> control) {
 }
 
 void IGraphics::PushParameterToControls(int index, double value, bool isNormalized) {
+  if (index < 0 || index >= pushedCount) return;
   if (!isNormalized) {
     const Parameter* parameter = plug.GetParameter(index);
     if (!parameter) return;
     value = parameter->NormalizeValue(value);
   }
-  for (int i = 0; i < controls.Count(); ++i) {
-    IControl* control = controls.Get(i);
-    if (control->ParamIndex() == index) control->ApplyPlugValue(value);
+  // Value before flag: a reader that sees the flag sees this value or a newer one.
+  pushed[index].value.store(value, std::memory_order_relaxed);
+  pushed[index].pending.store(true, std::memory_order_release);
+}
+
+void IGraphics::ApplyPushedValues() {
+  for (int index = 0; index < pushedCount; ++index) {
+    if (!pushed[index].pending.exchange(false, std::memory_order_acquire)) continue;
+    const double value = pushed[index].value.load(std::memory_order_relaxed);
+    for (int i = 0; i < controls.Count(); ++i) {
+      IControl* control = controls.Get(i);
+      if (control->ParamIndex() == index) control->ApplyPlugValue(value);
+    }
   }
 }
 
@@ -99,6 +127,7 @@ void IGraphics::MarkAllDirty() {
 }
 
 bool IGraphics::CollectDirtyRect(PixelRect& rect) {
+  ApplyPushedValues();
   bool any = false;
   for (int i = 0; i < controls.Count(); ++i) {
     IControl* control = controls.Get(i);

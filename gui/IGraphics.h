@@ -11,9 +11,14 @@
 //
 // Threads: window messages and the host's editor calls arrive on the host's
 // GUI thread. PushParameterToControls also comes from the host's parameter
-// callback, on any thread, with the plug-in's instance lock held. IGraphics
-// takes no lock of its own (the BitmapCache has one).
+// callback, on any thread, with the plug-in's instance lock held, while the
+// GUI thread may be painting or resizing (which destroys controls). So it
+// never touches a control: it leaves the value in a per-parameter mailbox
+// that the GUI thread empties into the controls at its next tick
+// (CollectDirtyRect). IGraphics takes no lock of its own (the BitmapCache has
+// one), and the GUI thread never waits for the audio thread's lock.
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -82,8 +87,11 @@ class IGraphics : public IEditor {
   // Takes ownership; returns the control's index, or -1 when the list could
   // not grow (the control is then destroyed).
   int AddControl(std::unique_ptr<IControl> control);
-  // Any thread, under the instance lock; never allocates.
+  // Any thread, under the instance lock; never allocates, never touches a
+  // control. The value reaches the bound controls at the next tick.
   void PushParameterToControls(int index, double value, bool isNormalized) override;
+  // GUI thread: hands the values pushed since the last call to the bound controls.
+  void ApplyPushedValues();
   // The draw bitmap (width by height) and an empty scratch bitmap.
   void CreateDrawBitmaps() override;
   // The bitmap of resource id, decoded once per process and shared by every
@@ -92,8 +100,9 @@ class IGraphics : public IEditor {
   void MarkAllDirty();
 
   // --- Called by the window layer (GUI thread) -----------------------------
-  // Unites into rect (which comes in empty) the draw rectangles of the
-  // controls that need painting; true when there was at least one.
+  // The start of every tick: applies the pushed values, then unites into rect
+  // (which comes in empty) the draw rectangles of the controls that need
+  // painting; true when there was at least one.
   bool CollectDirtyRect(PixelRect& rect);
   // The draw pass: paints the visible controls that meet rect, marks every
   // control clean, then presents rect. True without presenting when there
@@ -134,8 +143,16 @@ class IGraphics : public IEditor {
   int ControlAt(int x, int y);
   void ResetMouse();
 
+  // One per parameter; the newest value wins.
+  struct PushedValue {
+    std::atomic<double> value{0.0};
+    std::atomic<bool> pending{false};
+  };
+
   PtrList<IControl> controls;  // painting order: index 0 is the background
   IPlugBase& plug;
+  std::unique_ptr<PushedValue[]> pushed;
+  int pushedCount;
   PixelRect drawRect;
   std::unique_ptr<LICE_SysBitmap> drawBitmap;
   std::unique_ptr<LICE_MemBitmap> scratchBitmap;
@@ -149,6 +166,15 @@ class IGraphics : public IEditor {
   bool trackHover = false;
   bool rightButtonDown = false;
 };
+
+// The in-window drop-down list of a parameter's display texts: wide enough for
+// the longest item (8 pixels a character, at least 24), and as high as its
+// items plus one with the list dropped (36 pixels each).
+struct ListSize {
+  int width;
+  int height;
+};
+ListSize ValueListSize(const Parameter& parameter);
 
 // Whether update rectangle a meets a control's rectangle b. Not symmetric: the
 // update rectangle's right and bottom edges count as inside.

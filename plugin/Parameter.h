@@ -16,7 +16,8 @@ namespace tarvel {
 
 class Parameter {
  public:
-  enum : int { kTypeNone = 0, kTypeContinuous = 4 };
+  // Codes 1 (switch) and 3 (choice) with display texts are offered as a drop-down list by the editor.
+  enum : int { kTypeNone = 0, kTypeSwitch = 1, kTypeChoice = 3, kTypeContinuous = 4 };
   static constexpr int kTextSize = 32;  // name, label and display texts, with terminator
 
   Parameter() = default;

@@ -147,17 +147,22 @@ TEST_F(GraphicsTest, PushedValuesReachOnlyBoundControls) {
   RecordingControl* first = Add(PixelRect{0, 0, 10, 10}, "first", 1);
   RecordingControl* second = Add(PixelRect{0, 0, 10, 10}, "second", 1);
   RecordingControl* other = Add(PixelRect{0, 0, 10, 10}, "other", 2);
+  graphics.PushParameterToControls(1, 0.75, true);
   graphics.PushParameterToControls(1, 0.25, true);
-  EXPECT_EQ(first->Value(), 0.25);
+  EXPECT_EQ(first->Value(), 0.0);  // nothing reaches a control before the tick
+  PixelRect dirty;
+  graphics.CollectDirtyRect(dirty);
+  EXPECT_EQ(first->Value(), 0.25);  // the newest value wins
   EXPECT_EQ(second->Value(), 0.25);
   EXPECT_EQ(other->Value(), 0.0);
 
   graphics.PushParameterToControls(1, -15.0, false);  // dB on -60..30
-  EXPECT_DOUBLE_EQ(first->Value(), 0.5);
   graphics.PushParameterToControls(2, 1000.0, false);
-  EXPECT_EQ(other->Value(), 1.0);
   graphics.PushParameterToControls(9, 0.0, false);  // no such parameter
   graphics.PushParameterToControls(-1, 0.7, true);
+  graphics.ApplyPushedValues();
+  EXPECT_DOUBLE_EQ(first->Value(), 0.5);
+  EXPECT_EQ(other->Value(), 1.0);
   EXPECT_TRUE(plug.reports.empty());
 }
 

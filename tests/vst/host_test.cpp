@@ -62,7 +62,7 @@ TEST(Identity, RecordCarriesThePluginsValues) {
   EXPECT_EQ(effect.numParams, 5);
   EXPECT_EQ(effect.numInputs, 2);
   EXPECT_EQ(effect.numOutputs, 2);
-  EXPECT_EQ(effect.flags, 0x1018);  // replacing, double replacing, mono; no editor yet
+  EXPECT_EQ(effect.flags, 0x1019);  // editor, replacing, double replacing, mono
   EXPECT_EQ(effect.uniqueID, 0x49706C67);
   EXPECT_EQ(effect.version, 10000);
   EXPECT_EQ(effect.initialDelay, 2048);
@@ -85,7 +85,7 @@ TEST(Identity, MainAndVstPluginMainBuildTheSameInstance) {
   ASSERT_NE(b, nullptr);
   EXPECT_NE(a, b);
   for (AEffect* e : {a, b}) {
-    EXPECT_EQ(e->flags, 0x1018);
+    EXPECT_EQ(e->flags, 0x1019);
     EXPECT_EQ(e->initialDelay, 2048);
     EXPECT_EQ(e->numPrograms, 1);
     EXPECT_EQ(e->dispatcher(e, effGetVstVersion, 0, 0, nullptr, 0.0f), 2400);
@@ -112,12 +112,16 @@ TEST(Identity, DispatcherAnswers) {
   EXPECT_EQ(plug->Dispatch(effCanBeAutomated, 3), 1);
   EXPECT_EQ(plug->Dispatch(effGetTailSize), 0);
 
-  // No editor: every editor request is refused.
-  void* rect = nullptr;
-  EXPECT_EQ(plug->Dispatch(effEditGetRect, 0, 0, &rect), 0);
-  EXPECT_EQ(rect, nullptr);
-  EXPECT_EQ(plug->Dispatch(effEditOpen, 0, 0, &rect), 0);
-  EXPECT_EQ(plug->Dispatch(effEditClose), 0);
+  // The editor is 768 x 768; without a parent window it cannot open, and
+  // closing an editor that is not open is harmless.
+  ERect* rect = nullptr;
+  EXPECT_EQ(plug->Dispatch(effEditGetRect, 0, 0, &rect), 1);
+  ASSERT_NE(rect, nullptr);
+  EXPECT_EQ(rect->right - rect->left, 768);
+  EXPECT_EQ(rect->bottom - rect->top, 768);
+  EXPECT_EQ(plug->Dispatch(effEditOpen, 0, 0, nullptr), 0);
+  EXPECT_EQ(plug->Dispatch(effEditClose), 1);
+  EXPECT_EQ(plug->Dispatch(effEditClose), 1);
 
   MidiKeyName key{};
   key.thisKeyNumber = 60;

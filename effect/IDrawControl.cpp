@@ -1,0 +1,124 @@
+#include "effect/IDrawControl.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <span>
+
+#include "gui/EditorWindow.h"
+#include "gui/IGraphics.h"
+#include "plugin/IPlugBase.h"
+#include "plugin/ModuleHandle.h"
+#include "raster/LICE_SysBitmap.h"
+#include "text/BitmapFont.h"
+#include "text/TextLabel.h"
+
+namespace tarvel {
+
+namespace {
+
+constexpr PixelRect kEditorRect{0, 0, kEditorSize, kEditorSize};
+constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+constexpr std::uint32_t kAlphaMask = 0xFF000000u;
+
+// The text line's letter: a generator per thread, started at 1 and never seeded.
+int NextRandom() {
+  thread_local std::uint32_t state = 1;
+  state = state * 214013u + 2531011u;
+  return static_cast<int>(state >> 16 & 0x7FFF);
+}
+
+// Decoded on the first editor built in the process (constructions are
+// serialised by the entry lock; the static's guard covers any other caller)
+// and kept until the module is unloaded, after its last instance.
+const BitmapFont* ProcessFont(IGraphics& graphics) {
+  static const std::unique_ptr<BitmapFont> font = [&graphics] {
+    const BitmapRef limits = graphics.LoadBitmapResource(101, "img/font/font12_limits.png", 1);
+    const BitmapRef glyphs = graphics.LoadBitmapResource(100, "img/font/font12.png", 1);
+    return BuildBitmapFont(ImageView{glyphs.width, glyphs.height, glyphs.bitmap->Pixels()},
+                           ImageView{limits.width, limits.height, limits.bitmap->Pixels()}, -5);
+  }();
+  return font.get();
+}
+
+std::uint32_t Bytes(std::int32_t blue, std::int32_t green, std::int32_t red) {
+  return static_cast<std::uint32_t>(blue & 0xFF) | static_cast<std::uint32_t>(green & 0xFF) << 8 |
+         static_cast<std::uint32_t>(red & 0xFF) << 16;
+}
+
+}  // namespace
+
+IDrawControl::IDrawControl(IPlugBase& owner, InstanceSlot& instanceSlot)
+    : IControl(owner, kEditorRect), slot(&instanceSlot) {}
+
+void IDrawControl::HandleMouseDown(int x, int y, const MouseMods&) {
+  slot->frame.store(static_cast<std::uint16_t>(x + y), std::memory_order_relaxed);
+}
+
+void IDrawControl::HandleMouseDrag(int x, int y, int, int, const MouseMods&) {
+  slot->frame.store(static_cast<std::uint16_t>(x + y), std::memory_order_relaxed);
+}
+
+bool IDrawControl::Render(IGraphics&) {
+  const int f = static_cast<std::uint16_t>(slot->frame.load(std::memory_order_relaxed) + 1);
+  slot->frame.store(static_cast<std::uint16_t>(f), std::memory_order_relaxed);
+  std::uint32_t* const pixels = slot->pixels.load(std::memory_order_relaxed);
+  if (!pixels) return true;
+
+  // Rows and columns beyond the summary repeat its last value (0 without one).
+  std::array<std::int32_t, kEditorSize> values;
+  const std::int32_t m = slot->CopyDisplayValues(values);
+  std::fill(values.begin() + m, values.end(), m > 0 ? values[m - 1] : 0);
+
+  // Every byte of the picture is a sum mod 256, so a pixel is the byte-wise sum
+  // of a per-column word and a per-row word. Only the halving couples row and
+  // column: with c = j + f, (c + k) / 2 = c / 2 + (c % 2 + k) / 2, so two
+  // column tables (c even, c odd) cover every row.
+  for (int parity = 0; parity < 2; ++parity) {
+    for (int k = 0; k < kEditorSize; ++k)
+      columnTerms[parity][k] = Bytes(k + f, 0, (parity + k) / 2 + values[k]);
+  }
+  const __m128i alpha = _mm_set1_epi32(static_cast<int>(kAlphaMask));
+  for (int j = 0; j < kEditorSize; ++j) {
+    const std::int32_t rowValue = values[j];
+    const int c = j + f;
+    const __m128i rowTerm = _mm_set1_epi32(static_cast<int>(Bytes(rowValue, c + rowValue, c / 2 + rowValue)));
+    const std::uint32_t* column = columnTerms[c & 1].data();
+    auto* row = reinterpret_cast<__m128i*>(pixels + static_cast<std::ptrdiff_t>(j) * kEditorSize);
+    for (int k = 0; k < kEditorSize / 4; ++k) {
+      const __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(column) + k), rowTerm);
+      const __m128i kept = _mm_and_si128(_mm_loadu_si128(row + k), alpha);
+      _mm_storeu_si128(row + k, _mm_or_si128(_mm_andnot_si128(alpha, sum), kept));
+    }
+  }
+
+  if (TextLabel* label = slot->label.load(std::memory_order_relaxed)) {
+    const char letter = static_cast<char>('A' + NextRandom() % 26);
+    std::snprintf(label->text.data(), label->text.size(), "%c bin: %d", letter, values[kEditorSize - 1]);
+    DrawTextLabel(*label, pixels, kWhite, kEditorSize, kEditorSize);
+  }
+  return true;
+}
+
+void BuildEditor(IPlugBase& plug, InstanceSlot& slot, std::int32_t slotIndex) {
+  std::unique_ptr<IGraphics> graphics =
+      MakeEditorGraphics(plug, kEditorSize, kEditorSize, kEditorFrameRate, ModuleHandle());
+  graphics->SetTrackHover(true);
+  graphics->AddControl(std::make_unique<IDrawControl>(plug, slot));
+  IGraphics& editor = *graphics;
+  plug.AttachEditor(std::move(graphics));
+  if (LICE_SysBitmap* bitmap = editor.DrawBitmap()) slot.pixels.store(bitmap->Pixels(), std::memory_order_relaxed);
+
+  const BitmapFont* font = ProcessFont(editor);
+  std::unique_ptr<TextLabel> label = CreateTextLabel(font, 6, kEditorSize - 12, kAlignLeft);
+  std::snprintf(label->text.data(), label->text.size(), "Instance #%d", static_cast<int>(slotIndex));
+  slot.label.store(label.release(), std::memory_order_relaxed);
+}
+
+void ReleaseEditorRecord(InstanceSlot& slot) {
+  FreeTextLabel(std::unique_ptr<TextLabel>(slot.label.exchange(nullptr, std::memory_order_relaxed)));
+}
+
+}  // namespace tarvel
