@@ -131,12 +131,13 @@ void* IGraphicsWin::OpenEditorWindow(void* parent) {
   int w = Width();
   int h = Height();
   if (window) {
+    // Where it is in the parent's client area: a parent with a frame must not
+    // move a reopened editor by the frame's width.
     RECT own{};
-    RECT outer{};
     GetWindowRect(window, &own);
-    GetWindowRect(parentWindow, &outer);
-    x = own.left - outer.left;
-    y = own.top - outer.top;
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&own), 2);
+    x = own.left;
+    y = own.top;
     w = own.right - own.left;
     h = own.bottom - own.top;
     CloseEditorWindow();
