@@ -18,7 +18,8 @@ cmake --build --preset win64 -j "$JOBS"
 /usr/lib/wine/wineserver -p || true  # one persistent server: each Wine start then costs ~0.1 s
 trap '/usr/lib/wine/wineserver -k || true' EXIT
 scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
-xvfb-run -a ctest --preset win64
+# Editor windows are read back pixel for pixel: a 24-bit screen, not the 8-bit default.
+xvfb-run -a -s "-screen 0 1024x1024x24" ctest --preset win64
 
 echo "== ThreadSanitizer (threaded tests)"
 cmake --preset tsan >/dev/null

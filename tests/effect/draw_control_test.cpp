@@ -12,6 +12,7 @@
 #include "effect/IDrawControl.h"
 #include "raster/LICE_SysBitmap.h"
 #include "tests/gui/GuiTestSupport.h"
+#include "tests/support/PictureFormula.h"
 #include "text/TextLabel.h"
 
 namespace tarvel {
@@ -19,11 +20,7 @@ namespace {
 
 constexpr int kSize = 768;
 
-// The picture as written down: blue, green and red of pixel (k, j) for frame f.
-std::uint32_t Expected(int k, int j, int f, std::int32_t rowValue, std::int32_t colValue) {
-  const auto byte = [](std::int32_t v) { return static_cast<std::uint32_t>(v) & 0xFF; };
-  return byte(k + rowValue + f) | byte(j + f + rowValue) << 8 | byte((j + f + k) / 2 + rowValue + colValue) << 16;
-}
+using test::PicturePixel;
 
 class DrawControlTest : public ::testing::Test {
  protected:
@@ -50,7 +47,7 @@ class DrawControlTest : public ::testing::Test {
   std::vector<std::uint32_t> ExpectedPicture(int f, const std::vector<std::int32_t>& values, std::uint32_t alpha) {
     std::vector<std::uint32_t> picture(kSize * kSize);
     for (int j = 0; j < kSize; ++j)
-      for (int k = 0; k < kSize; ++k) picture[j * kSize + k] = alpha | Expected(k, j, f, values[j], values[k]);
+      for (int k = 0; k < kSize; ++k) picture[j * kSize + k] = alpha | PicturePixel(k, j, f, values[j], values[k]);
     DrawTextLabel(*slot.label.load(), picture.data(), 0xFFFFFFFF, kSize, kSize);
     return picture;
   }
@@ -92,7 +89,7 @@ TEST_F(DrawControlTest, BeforeAnyAudioEveryPixelFollowsTheFrameAndPosition) {
   int inked = 0;
   for (int j = 756; j < kSize; ++j) {
     for (int k = 0; k < kSize; ++k) {
-      const std::uint32_t plain = Expected(k, j, 1001, 0, 0);
+      const std::uint32_t plain = PicturePixel(k, j, 1001, 0, 0);
       inked += (pixels[j * kSize + k] & 0xFFFFFF) != plain;
     }
   }
