@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "effect/Tarvel.h"
+#include "gui/IGraphics.h"
 #include "vst/VstEntry.h"
 
 namespace tarvel::test {
@@ -73,6 +74,55 @@ TEST(Threads, ProcessingWhileTheGuiThreadChangesState) {
   gui.join();
   EXPECT_GT(peak, 0.0f);
   EXPECT_LT(peak, 100.0f);
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+}
+
+// A control bound to a parameter, as an editor with knobs would have.
+class BoundControl final : public IControl {
+ public:
+  BoundControl(IPlugBase& plug, int index) : IControl(plug, PixelRect{0, 0, 10, 10}) { SetParamIndex(index); }
+  bool Render(IGraphics&) override { return true; }
+};
+
+TEST(Threads, EditorDrawsWhileAudioRunsAndTheHostSetsParameters) {
+  AEffect* effect = VSTPluginMain(nullptr);
+  ASSERT_NE(effect, nullptr);
+  effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+  effect->dispatcher(effect, effSetBlockSize, 0, 200, nullptr, 0.0f);
+  effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+  auto& plug = *static_cast<IPlugVST*>(effect->object);
+  auto* graphics = dynamic_cast<IGraphics*>(plug.Editor());
+  ASSERT_NE(graphics, nullptr);
+  IControl* knob = graphics->GetControl(graphics->AddControl(std::make_unique<BoundControl>(plug, 2)));
+  ASSERT_NE(knob, nullptr);
+
+  std::atomic<bool> done{false};
+  std::thread audio([&] {
+    std::vector<float> left(200, 0.25f), right(200, -0.5f);
+    float* io[2] = {left.data(), right.data()};
+    for (int block = 0; block < 400; ++block) effect->processReplacing(effect, io, io, 200);
+    done = true;
+  });
+  std::thread host([&] {
+    for (int round = 0; !done; ++round) {
+      effect->setParameter(effect, round % 5, static_cast<float>(round % 7) / 7.0f);
+      void* chunk = nullptr;
+      const auto size = effect->dispatcher(effect, effGetChunk, 1, 0, &chunk, 0.0f);
+      effect->dispatcher(effect, effSetChunk, 1, size, chunk, 0.0f);  // pushes every value
+    }
+  });
+  int frames = 0;
+  while (!done) {  // this thread is the GUI thread: the editor's ticks
+    PixelRect dirty;
+    if (graphics->CollectDirtyRect(dirty)) graphics->RenderRect(dirty);
+    ++frames;
+  }
+  audio.join();
+  host.join();
+  PixelRect dirty;
+  graphics->CollectDirtyRect(dirty);
+  EXPECT_GT(frames, 0);
+  EXPECT_FLOAT_EQ(static_cast<float>(knob->Value()), effect->getParameter(effect, 2));
   effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }
 
