@@ -1,12 +1,11 @@
 #include "effect/IDrawControl.h"
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <span>
 
+#include "effect/PicturePaint.h"
 #include "gui/EditorWindow.h"
 #include "gui/IGraphics.h"
 #include "plugin/IPlugBase.h"
@@ -21,7 +20,6 @@ namespace {
 
 constexpr PixelRect kEditorRect{0, 0, kEditorSize, kEditorSize};
 constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
-constexpr std::uint32_t kAlphaMask = 0xFF000000u;
 
 // The text line's letter: a generator per thread, started at 1 and never seeded.
 int NextRandom() {
@@ -80,18 +78,13 @@ bool IDrawControl::Render(IGraphics&) {
     for (int k = 0; k < kEditorSize; ++k)
       columnTerms[parity][k] = Bytes(k + f, 0, (parity + k) / 2 + values[k]);
   }
-  const __m128i alpha = _mm_set1_epi32(static_cast<int>(kAlphaMask));
+  static_assert(kEditorSize % 16 == 0);
+  const PaintRowFunction paintRow = PaintRow();
   for (int j = 0; j < kEditorSize; ++j) {
     const std::int32_t rowValue = values[j];
     const int c = j + f;
-    const __m128i rowTerm = _mm_set1_epi32(static_cast<int>(Bytes(rowValue, c + rowValue, c / 2 + rowValue)));
-    const std::uint32_t* column = columnTerms[c & 1].data();
-    auto* row = reinterpret_cast<__m128i*>(pixels + static_cast<std::ptrdiff_t>(j) * kEditorSize);
-    for (int k = 0; k < kEditorSize / 4; ++k) {
-      const __m128i sum = _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(column) + k), rowTerm);
-      const __m128i kept = _mm_and_si128(_mm_loadu_si128(row + k), alpha);
-      _mm_storeu_si128(row + k, _mm_or_si128(_mm_andnot_si128(alpha, sum), kept));
-    }
+    paintRow(pixels + static_cast<std::ptrdiff_t>(j) * kEditorSize, columnTerms[c & 1].data(),
+             Bytes(rowValue, c + rowValue, c / 2 + rowValue), kEditorSize);
   }
 
   if (TextLabel* label = slot->label.load(std::memory_order_relaxed)) {

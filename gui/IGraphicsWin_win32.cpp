@@ -97,10 +97,10 @@ int IGraphicsWin::WindowClassUsers() { return windowClassUsers; }
 
 bool IGraphicsWin::PresentRect(const PixelRect& r) {
   LICE_SysBitmap* bitmap = DrawBitmap();
-  if (!window || !bitmap) return false;
+  if (!window || !bitmap) return true;  // closed: nothing to show
   PAINTSTRUCT paint;
   HDC screen = BeginPaint(window, &paint);
-  if (!screen) return false;
+  if (!screen) return true;
   BitBlt(screen, r.left, r.top, r.right - r.left, r.bottom - r.top, reinterpret_cast<HDC>(bitmap->DrawContext()),
          r.left, r.top, SRCCOPY);
   EndPaint(window, &paint);

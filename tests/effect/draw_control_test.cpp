@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "effect/IDrawControl.h"
+#include "effect/PicturePaint.h"
 #include "raster/LICE_SysBitmap.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/PictureFormula.h"
@@ -135,6 +136,32 @@ TEST_F(DrawControlTest, LetterComesFromAGeneratorPerThreadStartingAtOne) {
   fresh.join();
   // s = 1 * 214013 + 2531011 = 2745024; (s >> 16) & 0x7FFF = 41; 41 % 26 = 15.
   EXPECT_EQ(first, "P bin: 0");
+}
+
+TEST(PicturePaint, EveryVariantAddsBytesWithoutCarriesAndKeepsAlpha) {
+  std::vector<std::uint32_t> column(kSize), old(kSize);
+  std::uint32_t seed = 12345;
+  const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  for (int k = 0; k < kSize; ++k) {
+    column[k] = next() & 0x00FFFFFF;
+    old[k] = next();
+  }
+  const std::uint32_t rowTerm = 0x00F08199;  // bytes that carry in most sums
+  std::vector<std::uint32_t> expected(kSize);
+  for (int k = 0; k < kSize; ++k) {
+    expected[k] = old[k] & 0xFF000000;
+    for (int shift = 0; shift < 24; shift += 8)
+      expected[k] |= (((column[k] >> shift) + (rowTerm >> shift)) & 0xFF) << shift;
+  }
+  int variants = 0;
+  for (PaintRowFunction paint : {PaintRowSse2(), PaintRowAvx2(), PaintRowAvx512(), PaintRow()}) {
+    if (!paint) continue;  // not on this processor
+    ++variants;
+    std::vector<std::uint32_t> row = old;
+    paint(row.data(), column.data(), rowTerm, kSize);
+    EXPECT_EQ(row, expected) << "variant " << variants;
+  }
+  EXPECT_GE(variants, 2);
 }
 
 }  // namespace
