@@ -15,11 +15,18 @@ JOBS=${JOBS:-$(nproc)}
 echo "== Windows x86-64 (MinGW-w64, tests under Wine)"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$JOBS"
-/usr/lib/wine/wineserver -p || true  # one persistent server: each Wine start then costs ~0.1 s
-trap '/usr/lib/wine/wineserver -k || true' EXIT
-scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
-# Editor windows are read back pixel for pixel: a 24-bit screen, not the 8-bit default.
-xvfb-run -a -s "-screen 0 1024x1024x24" ctest --preset win64
+# One persistent Wine server for the whole run (each Wine start then costs
+# ~0.1 s), started inside the virtual display: a server started without one
+# keeps its desktop without one, and editor windows would fail to open. The
+# editor's pixels are read back exactly, so the screen has 24 bits, not the
+# 8-bit default.
+xvfb-run -a -s "-screen 0 1024x1024x24" bash -c '
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -p
+  scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+  ctest --preset win64; status=$?
+  /usr/lib/wine/wineserver -k || true
+  exit $status'
 
 echo "== ThreadSanitizer (threaded tests)"
 cmake --preset tsan >/dev/null

@@ -97,10 +97,11 @@ TEST(Threads, EditorDrawsWhileAudioRunsAndTheHostSetsParameters) {
   ASSERT_NE(knob, nullptr);
 
   std::atomic<bool> done{false};
+  std::atomic<int> frames{0};
   std::thread audio([&] {
     std::vector<float> left(200, 0.25f), right(200, -0.5f);
     float* io[2] = {left.data(), right.data()};
-    for (int block = 0; block < 400; ++block) effect->processReplacing(effect, io, io, 200);
+    for (int block = 0; block < 400 || frames < 20; ++block) effect->processReplacing(effect, io, io, 200);
     done = true;
   });
   std::thread host([&] {
@@ -111,7 +112,6 @@ TEST(Threads, EditorDrawsWhileAudioRunsAndTheHostSetsParameters) {
       effect->dispatcher(effect, effSetChunk, 1, size, chunk, 0.0f);  // pushes every value
     }
   });
-  int frames = 0;
   while (!done) {  // this thread is the GUI thread: the editor's ticks
     PixelRect dirty;
     if (graphics->CollectDirtyRect(dirty)) graphics->RenderRect(dirty);
@@ -121,7 +121,6 @@ TEST(Threads, EditorDrawsWhileAudioRunsAndTheHostSetsParameters) {
   host.join();
   PixelRect dirty;
   graphics->CollectDirtyRect(dirty);
-  EXPECT_GT(frames, 0);
   EXPECT_FLOAT_EQ(static_cast<float>(knob->Value()), effect->getParameter(effect, 2));
   effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
 }
