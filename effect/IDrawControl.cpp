@@ -41,9 +41,12 @@ const BitmapFont* ProcessFont(IGraphics& graphics) {
   return font.get();
 }
 
-std::uint32_t Bytes(std::int32_t blue, std::int32_t green, std::int32_t red) {
-  return static_cast<std::uint32_t>(blue & 0xFF) | static_cast<std::uint32_t>(green & 0xFF) << 8 |
-         static_cast<std::uint32_t>(red & 0xFF) << 16;
+// Sums are taken modulo 2^32 (only their low bytes count): a summary value
+// near the ends of the 32-bit range must wrap, not overflow.
+std::uint32_t Wrap(std::int32_t v) { return static_cast<std::uint32_t>(v); }
+
+std::uint32_t Bytes(std::uint32_t blue, std::uint32_t green, std::uint32_t red) {
+  return (blue & 0xFF) | (green & 0xFF) << 8 | (red & 0xFF) << 16;
 }
 
 }  // namespace
@@ -76,15 +79,15 @@ bool IDrawControl::Render(IGraphics&) {
   // column tables (c even, c odd) cover every row.
   for (int parity = 0; parity < 2; ++parity) {
     for (int k = 0; k < kEditorSize; ++k)
-      columnTerms[parity][k] = Bytes(k + f, 0, (parity + k) / 2 + values[k]);
+      columnTerms[parity][k] = Bytes(Wrap(k + f), 0, Wrap((parity + k) / 2) + Wrap(values[k]));
   }
   static_assert(kEditorSize % 16 == 0);
   const PaintRowFunction paintRow = PaintRow();
   for (int j = 0; j < kEditorSize; ++j) {
-    const std::int32_t rowValue = values[j];
+    const std::uint32_t rowValue = Wrap(values[j]);
     const int c = j + f;
     paintRow(pixels + static_cast<std::ptrdiff_t>(j) * kEditorSize, columnTerms[c & 1].data(),
-             Bytes(rowValue, c + rowValue, c / 2 + rowValue), kEditorSize);
+             Bytes(rowValue, Wrap(c) + rowValue, Wrap(c / 2) + rowValue), kEditorSize);
   }
 
   if (TextLabel* label = slot->label.load(std::memory_order_relaxed)) {

@@ -11,6 +11,7 @@
 
 #include "effect/IDrawControl.h"
 #include "effect/PicturePaint.h"
+#include "AllocationCounter.h"
 #include "raster/LICE_SysBitmap.h"
 #include "tests/gui/GuiTestSupport.h"
 #include "tests/support/PictureFormula.h"
@@ -108,10 +109,11 @@ TEST_F(DrawControlTest, ShortCallsRepeatTheLastSummaryValueAndNegativesWrap) {
   EXPECT_EQ(std::string(slot.label.load()->text.data()).substr(1), " bin: " + std::to_string(127 * 37 - 3000));
   ExpectPicture(ExpectedPicture(0, values, 0));
 
-  // Long calls: each of the 768 rows and columns has a value of its own.
-  SetSummary(700, [](int i) { return i * i; });
+  // Long calls: each of the 768 rows and columns has a value of its own, the
+  // ends of the 32-bit range among them.
+  SetSummary(700, [](int i) { return i % 3 == 0 ? INT32_MAX - i : i % 3 == 1 ? INT32_MIN + i : i * i; });
   control->Render(*graphics);
-  for (int i = 0; i < kSize; ++i) values[i] = i * i;
+  for (int i = 0; i < kSize; ++i) values[i] = i % 3 == 0 ? INT32_MAX - i : i % 3 == 1 ? INT32_MIN + i : i * i;
   ExpectPicture(ExpectedPicture(1, values, 0));
 }
 
@@ -125,6 +127,20 @@ TEST_F(DrawControlTest, PressAndDragSetTheFrame) {
   EXPECT_EQ(slot.frame.load(), 1200);
   control->HandleMouseDown(40000, 40000, MouseMods{});  // 16 bits
   EXPECT_EQ(slot.frame.load(), 80000 % 65536);
+}
+
+TEST_F(DrawControlTest, TicksAllocateNothing) {
+  SetSummary(512, [](int i) { return i; });
+  PixelRect dirty;
+  graphics->CollectDirtyRect(dirty);
+  graphics->RenderRect(dirty);
+  const long before = test::AllocationCount();
+  for (int i = 0; i < 3; ++i) {
+    dirty = PixelRect{};
+    graphics->CollectDirtyRect(dirty);
+    graphics->RenderRect(dirty);
+  }
+  EXPECT_EQ(test::AllocationCount(), before);
 }
 
 TEST_F(DrawControlTest, LetterComesFromAGeneratorPerThreadStartingAtOne) {

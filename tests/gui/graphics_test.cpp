@@ -166,6 +166,19 @@ TEST_F(GraphicsTest, PushedValuesReachOnlyBoundControls) {
   EXPECT_TRUE(plug.reports.empty());
 }
 
+TEST_F(GraphicsTest, DropDownListFitsItsLongestItem) {
+  Parameter& choice = *plug.GetParameter(1);
+  ASSERT_TRUE(choice.AddDisplayText(0, "Off"));
+  ASSERT_TRUE(choice.AddDisplayText(1, "On"));
+  ASSERT_TRUE(choice.AddDisplayText(2, "x"));
+  EXPECT_EQ(ValueListSize(choice).height, 144);  // 3 items and the closed box
+  EXPECT_EQ(ValueListSize(choice).width, 48);    // "Off": 8 * 4 + 16
+  Parameter& narrow = *plug.GetParameter(2);
+  ASSERT_TRUE(narrow.AddDisplayText(0, "a"));
+  EXPECT_EQ(ValueListSize(narrow).width, 32);
+  EXPECT_EQ(ValueListSize(*plug.GetParameter(0)).width, 24);  // never narrower
+}
+
 TEST_F(GraphicsTest, EditorTextBecomesAClampedParameterValue) {
   RecordingControl* knob = Add(PixelRect{0, 0, 10, 10}, "knob", 0);
   Parameter* gain = plug.GetParameter(0);

@@ -7,9 +7,12 @@
 
 namespace tarvel::test {
 
+// Sums wrap modulo 2^32 like the 32-bit sums they stand for.
 inline std::uint32_t PicturePixel(int k, int j, int f, std::int32_t rowValue, std::int32_t colValue) {
-  const auto byte = [](std::int32_t v) { return static_cast<std::uint32_t>(v) & 0xFF; };
-  return byte(k + rowValue + f) | byte(j + f + rowValue) << 8 | byte((j + f + k) / 2 + rowValue + colValue) << 16;
+  const auto u = [](std::int32_t v) { return static_cast<std::uint32_t>(v); };
+  const std::uint32_t rv = u(rowValue);
+  return ((u(k) + rv + u(f)) & 0xFF) | ((u(j) + u(f) + rv) & 0xFF) << 8 |
+         ((u((j + f + k) / 2) + rv + u(colValue)) & 0xFF) << 16;
 }
 
 // The frame, modulo 512 (all the picture can tell), whose pixel (0, 0) is
