@@ -7,6 +7,11 @@
 //   same length, r2r (R2HC/HC2R, the same half-complex layout) and r2c/c2r
 //   (complex layout, the faster bound). FFTW runs bare (no 1/sqrt(n) scaling).
 //
+// - both channels packed into one complex transform, as the engine runs them:
+//   the engine's shared plans (measured ones where the build's wisdom fits
+//   this processor) against FFTW_ESTIMATE plans (the fallback elsewhere) and
+//   against the two-channel pair above.
+//
 // Each iteration copies a block in, transforms it forward and back: the
 // single-channel calls out of place as the engine calls them, the pair in
 // place (its only form).
@@ -23,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "dsp/ComplexFft.h"
 #include "dsp/RealFft.h"
 
 namespace {
@@ -145,6 +151,42 @@ void FftwComplexPair(benchmark::State& state) {
   fftw_free(spectrum);
 }
 
+// Two channels as one complex block (the engine's form), forward out of
+// place and inverse in place: through the engine's shared plans, or through
+// plans made here with FFTW_ESTIMATE.
+void ComplexPair(benchmark::State& state, bool enginePlans) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const std::vector<double> signal = Signal(2 * static_cast<std::int64_t>(n));
+  tarvel::ComplexBuffer block(n), spectrum(n);
+  const auto engine = enginePlans ? tarvel::ComplexFft::Shared(n) : nullptr;
+  auto* in = reinterpret_cast<fftw_complex*>(block.data());
+  auto* out = reinterpret_cast<fftw_complex*>(spectrum.data());
+  fftw_plan forward = nullptr, inverse = nullptr;
+  if (!enginePlans) {
+    forward = fftw_plan_dft_1d(n, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
+    inverse = fftw_plan_dft_1d(n, out, out, FFTW_BACKWARD, FFTW_ESTIMATE);
+  }
+  for (auto _ : state) {
+    std::copy(signal.begin(), signal.end(), block.data());
+    if (enginePlans) {
+      engine->Forward(block.data(), spectrum.data());
+      engine->Inverse(spectrum.data());
+    } else {
+      fftw_execute_dft(forward, in, out);
+      fftw_execute_dft(inverse, out, out);
+    }
+    benchmark::DoNotOptimize(spectrum.data());
+    benchmark::ClobberMemory();
+  }
+  if (!enginePlans) {
+    fftw_destroy_plan(forward);
+    fftw_destroy_plan(inverse);
+  }
+}
+
+void EnginePlans(benchmark::State& state) { ComplexPair(state, true); }
+void EstimatedPlans(benchmark::State& state) { ComplexPair(state, false); }
+
 // The engine's lengths at 44.1, 48, 96 and 192 kHz, and a design length (one
 // channel only). Registered length by length so that the sides of a ratio run
 // back to back.
@@ -153,6 +195,8 @@ void RegisterPairs() {
     if (n != 8228) {
       benchmark::RegisterBenchmark("TwoCalls", TwoCalls)->Arg(n);
       benchmark::RegisterBenchmark("PairCall", PairCall)->Arg(n);
+      benchmark::RegisterBenchmark("EnginePlans", EnginePlans)->Arg(n);
+      benchmark::RegisterBenchmark("EstimatedPlans", EstimatedPlans)->Arg(n);
     }
     benchmark::RegisterBenchmark("OneChannel", OneChannel)->Arg(n);
     benchmark::RegisterBenchmark("FftwPair", FftwPair)->Arg(n);
@@ -187,6 +231,18 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (two == sides.end() || pair == sides.end()) continue;
       std::printf("n = %6ld: two RealFftCached %7.0f ns; RealFftCachedPair %7.0f ns, ratio %.2f\n",
                   length, two->second, pair->second, pair->second / two->second);
+    }
+    std::printf("\nTwo channels as one complex transform, forward + inverse, best CPU time\n");
+    for (const auto& [length, sides] : best_) {
+      const auto engine = sides.find("EnginePlans");
+      const auto estimated = sides.find("EstimatedPlans");
+      const auto pair = sides.find("PairCall");
+      if (engine == sides.end() || estimated == sides.end()) continue;
+      std::printf("n = %6ld: engine's plans %7.0f ns; FFTW_ESTIMATE %7.0f ns, ratio %.2f", length,
+                  engine->second, estimated->second, engine->second / estimated->second);
+      if (pair != sides.end())
+        std::printf("; RealFftCachedPair %7.0f ns, ratio %.2f", pair->second, engine->second / pair->second);
+      std::printf("\n");
     }
     std::printf("\nOne channel forward + inverse, best CPU time; ratio = ours / FFTW\n");
     for (const auto& [length, sides] : best_) {
