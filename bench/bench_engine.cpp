@@ -89,7 +89,7 @@ void TransformsPerBlock(benchmark::State& state) {
       x[i + 1] = x[i] * h[i + 1] + x[i + 1] * h[i];
       x[i] = re;
     }
-    fft->Inverse(spectrum.data());
+    fft->Inverse(spectrum.data(), block.data());
     benchmark::DoNotOptimize(spectrum.data());
     benchmark::ClobberMemory();
   }

@@ -31,6 +31,12 @@
 #include "dsp/ComplexFft.h"
 #include "dsp/RealFft.h"
 
+namespace tarvel {
+// The wisdom the engine compiles in (effect/ConvolutionEngineWisdom.cpp).
+extern const char kEngineWisdomFeatures[];
+extern const char kEngineWisdom[];
+}  // namespace tarvel
+
 namespace {
 
 using tarvel::FftCache;
@@ -151,29 +157,35 @@ void FftwComplexPair(benchmark::State& state) {
   fftw_free(spectrum);
 }
 
-// Two channels as one complex block (the engine's form), forward out of
-// place and inverse in place: through the engine's shared plans, or through
+// Two channels as one complex block (the engine's form), both directions out
+// of place: through the engine's shared plans, or through
 // plans made here with FFTW_ESTIMATE.
 void ComplexPair(benchmark::State& state, bool enginePlans) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const std::vector<double> signal = Signal(2 * static_cast<std::int64_t>(n));
   tarvel::ComplexBuffer block(n), spectrum(n);
+  static const bool wisdom = tarvel::ImportFftWisdom(tarvel::kEngineWisdomFeatures, tarvel::kEngineWisdom);
+  if (enginePlans && !wisdom) state.SetLabel("no wisdom for this processor");
   const auto engine = enginePlans ? tarvel::ComplexFft::Shared(n) : nullptr;
   auto* in = reinterpret_cast<fftw_complex*>(block.data());
   auto* out = reinterpret_cast<fftw_complex*>(spectrum.data());
   fftw_plan forward = nullptr, inverse = nullptr;
   if (!enginePlans) {
+    // Without the wisdom, which FFTW would otherwise use for these plans too
+    // (this program is single-threaded: no lock needed around the planner).
+    fftw_forget_wisdom();
     forward = fftw_plan_dft_1d(n, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
-    inverse = fftw_plan_dft_1d(n, out, out, FFTW_BACKWARD, FFTW_ESTIMATE);
+    inverse = fftw_plan_dft_1d(n, out, in, FFTW_BACKWARD, FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
+    tarvel::ImportFftWisdom(tarvel::kEngineWisdomFeatures, tarvel::kEngineWisdom);
   }
   for (auto _ : state) {
     std::copy(signal.begin(), signal.end(), block.data());
     if (enginePlans) {
       engine->Forward(block.data(), spectrum.data());
-      engine->Inverse(spectrum.data());
+      engine->Inverse(spectrum.data(), block.data());
     } else {
       fftw_execute_dft(forward, in, out);
-      fftw_execute_dft(inverse, out, out);
+      fftw_execute_dft(inverse, out, in);
     }
     benchmark::DoNotOptimize(spectrum.data());
     benchmark::ClobberMemory();

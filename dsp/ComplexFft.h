@@ -50,8 +50,9 @@ public:
   // Out of place: in and out are distinct ComplexBuffers of Length() values;
   // in is left as it was.
   void Forward(const double* in, double* out) const;
-  // In place, on a ComplexBuffer of Length() values.
-  void Inverse(double* data) const;
+  // Out of place, like Forward, except that in is used as working space and
+  // left undefined.
+  void Inverse(double* in, double* out) const;
 
 private:
   ComplexFft(std::int32_t n, fftw_plan_s* forward, fftw_plan_s* inverse)
@@ -73,9 +74,10 @@ std::string FftCpuFeatures();
 // was taken (false also for wisdom FFTW refuses).
 bool ImportFftWisdom(std::string_view features, const char* wisdom);
 
-// Measures the plans of these lengths as Shared makes them (about a second
-// per length) and answers the wisdom for ImportFftWisdom. For build tools,
-// never for a plug-in instance.
+// Measures the plans of these lengths as Shared makes them (seconds per
+// length) and answers the wisdom for ImportFftWisdom: for each length the
+// fastest of a few measured plans, if it beats the estimated one (otherwise
+// none). For build tools, never for a plug-in instance.
 std::string MeasureFftWisdom(std::span<const std::int32_t> lengths);
 
 }  // namespace tarvel

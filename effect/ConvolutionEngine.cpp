@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "dsp/DspHelpers.h"
+#include "effect/ConvolutionEngineProduct.h"
 #include "effect/InstanceSlot.h"
 
 namespace tarvel {
@@ -58,8 +59,7 @@ void Store(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
 
 // A real kernel's spectrum, from half-complex order to every bin k of the
 // complex transform as h = hr + i hi (bins above n / 2 are the conjugates of
-// those below), scaled, and stored as (hr, hr) (-hi, hi): then
-// a * h = a * (hr, hr) + swap(a) * (-hi, hi), two products and a sum per bin.
+// those below), scaled, in the layout of ConvolutionEngineProduct.h.
 void ExpandSpectrum(const double* halfComplex, double* form, std::int32_t n, double scale) {
   for (std::int32_t k = 0; k < n; ++k) {
     const std::int32_t mirror = n - k;
@@ -73,27 +73,38 @@ void ExpandSpectrum(const double* halfComplex, double* form, std::int32_t n, dou
       hr = halfComplex[mirror];
       hi = -halfComplex[k];
     }
-    Pair* out = reinterpret_cast<Pair*>(form) + 2 * k;
-    out[0] = Pair{hr * scale, hr * scale};
-    out[1] = Pair{-hi * scale, hi * scale};
+    Pair* group = reinterpret_cast<Pair*>(form) + 4 * (k / 2);
+    group[k % 2] = Pair{hr * scale, hr * scale};
+    group[2 + k % 2] = Pair{-hi * scale, hi * scale};
   }
 }
 
-Pair Product(Pair a, const Pair* form) { return a * form[0] + Swap(a) * form[1]; }
+bool ProductHasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+
+// Bin k of x times the spectrum in `form`.
+Pair Product(Pair x, const double* form, std::int32_t k) {
+  const Pair* group = reinterpret_cast<const Pair*>(form) + 4 * (k / 2);
+  return x * group[k % 2] + Swap(x) * group[2 + k % 2];
+}
 
 // x = x * h, bin by bin.
-void Multiply(double* x, const double* form, std::int32_t n) {
+void Multiply(double* x, const double* form, std::int32_t n, bool avx2) {
+  std::int32_t k = 0;
+  if (avx2) k = 2 * MultiplyAvx2(x, form, n / 2);
   Pair* values = reinterpret_cast<Pair*>(x);
-  const Pair* h = reinterpret_cast<const Pair*>(form);
-  for (std::int32_t k = 0; k < n; ++k) values[k] = Product(values[k], h + 2 * k);
+  for (; k < n; ++k) values[k] = Product(values[k], form, k);
 }
 
 // sum = sum + x * h, bin by bin.
-void MultiplyAdd(double* sum, const double* x, const double* form, std::int32_t n) {
+void MultiplyAdd(double* sum, const double* x, const double* form, std::int32_t n, bool avx2) {
+  std::int32_t k = 0;
+  if (avx2) k = 2 * MultiplyAddAvx2(sum, x, form, n / 2);
   Pair* out = reinterpret_cast<Pair*>(sum);
   const Pair* values = reinterpret_cast<const Pair*>(x);
-  const Pair* h = reinterpret_cast<const Pair*>(form);
-  for (std::int32_t k = 0; k < n; ++k) out[k] += Product(values[k], h + 2 * k);
+  for (; k < n; ++k) out[k] += Product(values[k], form, k);
 }
 
 // SaturateToInt32((right[i] + left[i]) * 64) for i = 0 and 1: the
@@ -131,13 +142,16 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   const std::int32_t n = transformLength;
   bandSpectra = DesignBandKernels(kernelLength, transformLength, designRate);
   mixedSpectrum.assign(n, 0.0);
-  mixedForm = ComplexBuffer(2 * n);
-  previousForm = ComplexBuffer(2 * n);
+  // Two complex values per bin, bins in whole pairs.
+  mixedForm = ComplexBuffer(2 * (n + n % 2));
+  previousForm = ComplexBuffer(2 * (n + n % 2));
+  useAvx2 = ProductHasAvx2();
   MixCurrentGains();
   block = ComplexBuffer(n);
   fadedBlock = ComplexBuffer(n);
   spectrum = ComplexBuffer(n);
   fadedSpectrum = ComplexBuffer(n);
+  filtered = ComplexBuffer(n);
   for (std::int32_t ch = 0; ch < kChannels; ++ch) accumulators[ch].assign(n, 0.0);
   // The crossfade weights, computed once: a cosine per sample and block would
   // cost more than the extra transform, and continuous automation crossfades
@@ -160,7 +174,7 @@ void ConvolutionEngine::ReleaseEngine() {
        {&mixedSpectrum, &fadeOutWeights, &fadeInWeights, &accumulators[0], &accumulators[1]}) {
     *buffer = {};
   }
-  for (ComplexBuffer* buffer : {&mixedForm, &previousForm, &block, &fadedBlock, &spectrum, &fadedSpectrum}) {
+  for (ComplexBuffer* buffer : {&mixedForm, &previousForm, &block, &fadedBlock, &spectrum, &fadedSpectrum, &filtered}) {
     *buffer = {};
   }
   transforms.reset();
@@ -258,39 +272,39 @@ void ConvolutionEngine::ProcessFullBlock() {
   // imaginary parts of two neighbouring outputs.
   const std::int32_t n = transformLength;
   const std::int32_t tail = n - hop;
-  const Pair* filtered = reinterpret_cast<const Pair*>(spectrum.data());
+  const Pair* output = reinterpret_cast<const Pair*>(filtered.data());
   double* left = accumulators[0].data();
   double* right = accumulators[1].data();
   std::int32_t j = 0;
   for (; j + 1 < tail; j += 2) {
-    const Pair a = filtered[j], b = filtered[j + 1];
+    const Pair a = output[j], b = output[j + 1];
     Store(left + j, Load(left + j + hop) + __builtin_shufflevector(a, b, 0, 2));
     Store(right + j, Load(right + j + hop) + __builtin_shufflevector(a, b, 1, 3));
   }
   for (; j < tail; ++j) {
-    left[j] = left[j + hop] + filtered[j][0];
-    right[j] = right[j + hop] + filtered[j][1];
+    left[j] = left[j + hop] + output[j][0];
+    right[j] = right[j + hop] + output[j][1];
   }
   for (; j + 1 < n; j += 2) {
-    const Pair a = filtered[j], b = filtered[j + 1];
+    const Pair a = output[j], b = output[j + 1];
     Store(left + j, __builtin_shufflevector(a, b, 0, 2));
     Store(right + j, __builtin_shufflevector(a, b, 1, 3));
   }
   for (; j < n; ++j) {
-    left[j] = filtered[j][0];
-    right[j] = filtered[j][1];
+    left[j] = output[j][0];
+    right[j] = output[j][1];
   }
 }
 
-// The collected block, filtered with the current mix, into spectrum.
+// The collected block, filtered with the current mix, into filtered.
 void ConvolutionEngine::Filter() {
   const std::int32_t n = transformLength;
   transforms->Forward(block.data(), spectrum.data());
-  Multiply(spectrum.data(), mixedForm.data(), n);
-  transforms->Inverse(spectrum.data());
+  Multiply(spectrum.data(), mixedForm.data(), n, useAvx2);
+  transforms->Inverse(spectrum.data(), filtered.data());
 }
 
-// The collected block into spectrum: its faded-out part filtered with the
+// The collected block into filtered: its faded-out part filtered with the
 // previous mix plus its faded-in part filtered with the current one; the two
 // weights add up to 1.
 void ConvolutionEngine::FilterCrossfaded() {
@@ -303,9 +317,9 @@ void ConvolutionEngine::FilterCrossfaded() {
   }
   transforms->Forward(block.data(), spectrum.data());
   transforms->Forward(fadedBlock.data(), fadedSpectrum.data());
-  Multiply(spectrum.data(), previousForm.data(), n);
-  MultiplyAdd(spectrum.data(), fadedSpectrum.data(), mixedForm.data(), n);
-  transforms->Inverse(spectrum.data());
+  Multiply(spectrum.data(), previousForm.data(), n, useAvx2);
+  MultiplyAdd(spectrum.data(), fadedSpectrum.data(), mixedForm.data(), n, useAvx2);
+  transforms->Inverse(spectrum.data(), filtered.data());
 }
 
 // Leaves the two channels' sum of the next frames (scaled by 64) after the

@@ -103,15 +103,18 @@ private:
   std::vector<double> mixedSpectrum;  // the mix for currentGains, half-complex order
   // The mix for currentGains and, during a crossfade, the one before the
   // change, as complex spectra over all N bins, scaled by 1 / N (the
-  // transforms are not) and laid out for the product (see ExpandSpectrum).
+  // transforms are not) and laid out for the product
+  // (ConvolutionEngineProduct.h).
   ComplexBuffer mixedForm;
   ComplexBuffer previousForm;
   // Both channels' input as complex values. Entries [0, blockFill) are
   // collected frames; the rest stays zero (the forward transform only reads it).
   ComplexBuffer block;
   ComplexBuffer fadedBlock;  // the faded-in copy of a crossfading block
-  ComplexBuffer spectrum;    // a block's spectrum, then its filtered output
+  ComplexBuffer spectrum;  // a block's spectrum, multiplied in place
   ComplexBuffer fadedSpectrum;
+  ComplexBuffer filtered;  // the inverse transform of spectrum
+  bool useAvx2 = false;    // for the spectral product
   std::vector<double> fadeOutWeights;  // hop weights falling from 1 to 0
   std::vector<double> fadeInWeights;   // their complements
   // Entry j is the output for the first sample of the current block plus j.
