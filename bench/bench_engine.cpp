@@ -2,8 +2,7 @@
 // 2048 frames, against references measured in the same run: the bare
 // transforms the engine cannot avoid (per block of B frames: the forward and
 // the inverse complex transform of length N that carry both channels, and the
-// spectral product), a plain stereo copy, and, at one block per call, the
-// engine as it was before FFTW (bench/TodayEngine). Also a call that
+// spectral product) and a plain stereo copy. Also a call that
 // crossfades every block against a plain one, and the kernel design at 44.1
 // and 384 kHz. The summary at the end gives CPU time per stereo frame, the
 // ratios and the real-time factor.
@@ -18,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/TodayEngine.h"
 #include "dsp/ComplexFft.h"
 #include "effect/ConvolutionEngine.h"
 #include "effect/KernelDesign.h"
@@ -43,12 +41,11 @@ void CountFrames(benchmark::State& state, std::int64_t frames) {
   state.counters["frames"] = static_cast<double>(frames);
 }
 
-template <class EngineType>
 void Engine(benchmark::State& state, bool crossfadeEveryBlock) {
   const auto frames = static_cast<std::int32_t>(state.range(0));
   const std::vector<double> left = Noise(1), right = Noise(2);
   std::vector<double> outLeft(frames), outRight(frames);
-  EngineType engine;
+  ConvolutionEngine engine;
   engine.AllocateEngine(kRate);
   engine.ResetGains({1.5, 0.7, 1.0, 0.2, 2.0});
   double* out[2] = {outLeft.data(), outRight.data()};
@@ -65,9 +62,8 @@ void Engine(benchmark::State& state, bool crossfadeEveryBlock) {
   CountFrames(state, frames);
 }
 
-void EngineStereo(benchmark::State& state) { Engine<ConvolutionEngine>(state, false); }
-void EngineStereoCrossfading(benchmark::State& state) { Engine<ConvolutionEngine>(state, true); }
-void TodayEngineStereo(benchmark::State& state) { Engine<bench::TodayEngine>(state, false); }
+void EngineStereo(benchmark::State& state) { Engine(state, false); }
+void EngineStereoCrossfading(benchmark::State& state) { Engine(state, true); }
 
 // The unavoidable part of one block: both channels' B frames as one complex
 // block, transformed, multiplied by a spectrum, transformed back.
@@ -125,7 +121,6 @@ void Register() {
     benchmark::RegisterBenchmark("StereoCopy", StereoCopy)->Arg(frames);
   }
   benchmark::RegisterBenchmark("EngineStereo", EngineStereo)->Arg(1536);  // one block per call
-  benchmark::RegisterBenchmark("TodayEngineStereo", TodayEngineStereo)->Arg(1536);
   benchmark::RegisterBenchmark("EngineStereoCrossfading", EngineStereoCrossfading)->Arg(1536);
   benchmark::RegisterBenchmark("TransformsPerBlock", TransformsPerBlock);
   benchmark::RegisterBenchmark("Design", Design)->Arg(44100)->Arg(384000)->Unit(benchmark::kMillisecond);
@@ -164,11 +159,8 @@ public:
       std::printf(", %.0f x real time\n", 1e9 / (ns * kRate));
     }
     const auto plain = best.find("EngineStereo/1536");
-    const auto today = best.find("TodayEngineStereo/1536");
     const auto fading = best.find("EngineStereoCrossfading/1536");
     if (plain == best.end()) return;
-    if (today != best.end())
-      std::printf("engine / the engine before FFTW, 1536-frame calls: %.2f\n", plain->second / today->second);
     if (fading != best.end())
       std::printf("crossfading every block / plain, 1536-frame calls: %.2f\n", fading->second / plain->second);
   }

@@ -1,20 +1,14 @@
-// The transforms as the convolution engine runs them per block (a forward
-// and an inverse transform per channel), measured in the same run as
-// references:
-// - two channels: RealFftCachedPair against two RealFftCached calls per
-//   direction, the ratio being the pair's saving;
-// - one channel: RealFftCached against FFTW's plans (FFTW_MEASURE) of the
-//   same length, r2r (R2HC/HC2R, the same half-complex layout) and r2c/c2r
-//   (complex layout, the faster bound). FFTW runs bare (no 1/sqrt(n) scaling).
+// Transforms, each against references measured in the same run:
+// - both channels packed into one complex transform, as the engine runs them
+//   per block: the engine's shared plans (measured ones where the build's
+//   wisdom fits this processor) against FFTW_ESTIMATE plans (the fallback
+//   elsewhere);
+// - one channel of the real FFT the kernel design uses: RealFftCached against
+//   FFTW's plans (FFTW_MEASURE) of the same length, r2r (R2HC/HC2R, the same
+//   half-complex layout) and r2c/c2r (complex layout, the faster bound). FFTW
+//   runs bare (no 1/sqrt(n) scaling).
 //
-// - both channels packed into one complex transform, as the engine runs them:
-//   the engine's shared plans (measured ones where the build's wisdom fits
-//   this processor) against FFTW_ESTIMATE plans (the fallback elsewhere) and
-//   against the two-channel pair above.
-//
-// Each iteration copies a block in, transforms it forward and back: the
-// single-channel calls out of place as the engine calls them, the pair in
-// place (its only form).
+// Each iteration copies a block in and transforms it forward and back.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -71,41 +65,6 @@ void OneChannel(benchmark::State& state) {
     tarvel::RealFftCached(block.data(), spectrum.data(), n, tarvel::kFftForward, arrays.cache);
     tarvel::RealFftCached(spectrum.data(), out.data(), n, tarvel::kFftInverse, arrays.cache);
     benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  }
-}
-
-void TwoCalls(benchmark::State& state) {
-  const auto n = static_cast<std::int32_t>(state.range(0));
-  const std::vector<double> left = Signal(n), right = Signal(n, 1);
-  SingleCache arrays(left.size());
-  std::vector<double> block(left.size()), spectrum(left.size()), outLeft(left.size()),
-      outRight(left.size());
-  for (auto _ : state) {
-    std::copy(left.begin(), left.end(), block.begin());
-    tarvel::RealFftCached(block.data(), spectrum.data(), n, tarvel::kFftForward, arrays.cache);
-    tarvel::RealFftCached(spectrum.data(), outLeft.data(), n, tarvel::kFftInverse, arrays.cache);
-    std::copy(right.begin(), right.end(), block.begin());
-    tarvel::RealFftCached(block.data(), spectrum.data(), n, tarvel::kFftForward, arrays.cache);
-    tarvel::RealFftCached(spectrum.data(), outRight.data(), n, tarvel::kFftInverse, arrays.cache);
-    benchmark::DoNotOptimize(outLeft.data());
-    benchmark::DoNotOptimize(outRight.data());
-    benchmark::ClobberMemory();
-  }
-}
-
-void PairCall(benchmark::State& state) {
-  const auto n = static_cast<std::int32_t>(state.range(0));
-  const std::vector<double> left = Signal(n), right = Signal(n, 1);
-  tarvel::FftPairCache pairCache(n);
-  std::vector<double> a(left.size()), b(left.size());
-  for (auto _ : state) {
-    std::copy(left.begin(), left.end(), a.begin());
-    std::copy(right.begin(), right.end(), b.begin());
-    tarvel::RealFftCachedPair(a.data(), b.data(), n, tarvel::kFftForward, pairCache.Cache());
-    tarvel::RealFftCachedPair(a.data(), b.data(), n, tarvel::kFftInverse, pairCache.Cache());
-    benchmark::DoNotOptimize(a.data());
-    benchmark::DoNotOptimize(b.data());
     benchmark::ClobberMemory();
   }
 }
@@ -205,8 +164,6 @@ void EstimatedPlans(benchmark::State& state) { ComplexPair(state, false); }
 void RegisterPairs() {
   for (const int n : {2560, 3072, 6144, 12800, 8228}) {
     if (n != 8228) {
-      benchmark::RegisterBenchmark("TwoCalls", TwoCalls)->Arg(n);
-      benchmark::RegisterBenchmark("PairCall", PairCall)->Arg(n);
       benchmark::RegisterBenchmark("EnginePlans", EnginePlans)->Arg(n);
       benchmark::RegisterBenchmark("EstimatedPlans", EstimatedPlans)->Arg(n);
     }
@@ -236,25 +193,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\nTwo channels forward + inverse, best CPU time; ratio = pair / two calls\n");
-    for (const auto& [length, sides] : best_) {
-      const auto two = sides.find("TwoCalls");
-      const auto pair = sides.find("PairCall");
-      if (two == sides.end() || pair == sides.end()) continue;
-      std::printf("n = %6ld: two RealFftCached %7.0f ns; RealFftCachedPair %7.0f ns, ratio %.2f\n",
-                  length, two->second, pair->second, pair->second / two->second);
-    }
     std::printf("\nTwo channels as one complex transform, forward + inverse, best CPU time\n");
     for (const auto& [length, sides] : best_) {
       const auto engine = sides.find("EnginePlans");
       const auto estimated = sides.find("EstimatedPlans");
-      const auto pair = sides.find("PairCall");
       if (engine == sides.end() || estimated == sides.end()) continue;
-      std::printf("n = %6ld: engine's plans %7.0f ns; FFTW_ESTIMATE %7.0f ns, ratio %.2f", length,
+      std::printf("n = %6ld: engine's plans %7.0f ns; FFTW_ESTIMATE %7.0f ns, ratio %.2f\n", length,
                   engine->second, estimated->second, engine->second / estimated->second);
-      if (pair != sides.end())
-        std::printf("; RealFftCachedPair %7.0f ns, ratio %.2f", pair->second, engine->second / pair->second);
-      std::printf("\n");
     }
     std::printf("\nOne channel forward + inverse, best CPU time; ratio = ours / FFTW\n");
     for (const auto& [length, sides] : best_) {
