@@ -258,6 +258,13 @@ void ConvolutionEngine::ProcessFullBlock() {
   // crossfade, and gains that came back make none.
   bool crossfade = false;
   for (std::int32_t m = 0; m < kBandCount; ++m) crossfade |= !(currentGains[m] == targetGains[m]);
+  // Which channels hold a sample other than zero (NaN counts): one that does
+  // not gets exactly nothing from this block, where the shared transform
+  // would hand it the other channel's rounding errors (or its NaNs).
+  typedef std::int64_t Mask __attribute__((vector_size(16)));
+  Mask sounding{0, 0};
+  const Pair* frames = reinterpret_cast<const Pair*>(block.data());
+  for (std::int32_t i = 0; i < hop; ++i) sounding |= frames[i] != 0.0;
   if (crossfade) {
     currentGains = targetGains;
     std::swap(previousForm, mixedForm);
@@ -265,6 +272,10 @@ void ConvolutionEngine::ProcessFullBlock() {
     FilterCrossfaded();
   } else {
     Filter();
+  }
+  if (sounding[0] == 0 || sounding[1] == 0) {
+    Pair* values = reinterpret_cast<Pair*>(filtered.data());
+    for (std::int32_t j = 0; j < transformLength; ++j) values[j] = sounding != 0 ? values[j] : Pair{};
   }
   // Accumulator entries [0, hop) have all been emitted; the K - 1 entries
   // after them are the tail that earlier blocks still owe. Two frames per
