@@ -1,15 +1,14 @@
-// The transforms as the convolution engine runs them per block (a forward
-// and an inverse transform per channel), measured in the same run as
-// references:
-// - two channels: RealFftCachedPair against two RealFftCached calls per
-//   direction, the ratio being the pair's saving;
-// - one channel: RealFftCached against FFTW's plans (FFTW_MEASURE) of the
-//   same length, r2r (R2HC/HC2R, the same half-complex layout) and r2c/c2r
-//   (complex layout, the faster bound). FFTW runs bare (no 1/sqrt(n) scaling).
+// Transforms, each against references measured in the same run:
+// - both channels packed into one complex transform, as the engine runs them
+//   per block: the engine's shared plans (measured ones where the build's
+//   wisdom fits this processor) against FFTW_ESTIMATE plans (the fallback
+//   elsewhere);
+// - one channel of the real FFT the kernel design uses: RealFftCached against
+//   FFTW's plans (FFTW_MEASURE) of the same length, r2r (R2HC/HC2R, the same
+//   half-complex layout) and r2c/c2r (complex layout, the faster bound). FFTW
+//   runs bare (no 1/sqrt(n) scaling).
 //
-// Each iteration copies a block in, transforms it forward and back: the
-// single-channel calls out of place as the engine calls them, the pair in
-// place (its only form).
+// Each iteration copies a block in and transforms it forward and back.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -23,7 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "dsp/ComplexFft.h"
 #include "dsp/RealFft.h"
+
+namespace tarvel {
+// The wisdom the engine compiles in (effect/ConvolutionEngineWisdom.cpp).
+extern const char kEngineWisdomFeatures[];
+extern const char kEngineWisdom[];
+}  // namespace tarvel
 
 namespace {
 
@@ -59,41 +65,6 @@ void OneChannel(benchmark::State& state) {
     tarvel::RealFftCached(block.data(), spectrum.data(), n, tarvel::kFftForward, arrays.cache);
     tarvel::RealFftCached(spectrum.data(), out.data(), n, tarvel::kFftInverse, arrays.cache);
     benchmark::DoNotOptimize(out.data());
-    benchmark::ClobberMemory();
-  }
-}
-
-void TwoCalls(benchmark::State& state) {
-  const auto n = static_cast<std::int32_t>(state.range(0));
-  const std::vector<double> left = Signal(n), right = Signal(n, 1);
-  SingleCache arrays(left.size());
-  std::vector<double> block(left.size()), spectrum(left.size()), outLeft(left.size()),
-      outRight(left.size());
-  for (auto _ : state) {
-    std::copy(left.begin(), left.end(), block.begin());
-    tarvel::RealFftCached(block.data(), spectrum.data(), n, tarvel::kFftForward, arrays.cache);
-    tarvel::RealFftCached(spectrum.data(), outLeft.data(), n, tarvel::kFftInverse, arrays.cache);
-    std::copy(right.begin(), right.end(), block.begin());
-    tarvel::RealFftCached(block.data(), spectrum.data(), n, tarvel::kFftForward, arrays.cache);
-    tarvel::RealFftCached(spectrum.data(), outRight.data(), n, tarvel::kFftInverse, arrays.cache);
-    benchmark::DoNotOptimize(outLeft.data());
-    benchmark::DoNotOptimize(outRight.data());
-    benchmark::ClobberMemory();
-  }
-}
-
-void PairCall(benchmark::State& state) {
-  const auto n = static_cast<std::int32_t>(state.range(0));
-  const std::vector<double> left = Signal(n), right = Signal(n, 1);
-  tarvel::FftPairCache pairCache(n);
-  std::vector<double> a(left.size()), b(left.size());
-  for (auto _ : state) {
-    std::copy(left.begin(), left.end(), a.begin());
-    std::copy(right.begin(), right.end(), b.begin());
-    tarvel::RealFftCachedPair(a.data(), b.data(), n, tarvel::kFftForward, pairCache.Cache());
-    tarvel::RealFftCachedPair(a.data(), b.data(), n, tarvel::kFftInverse, pairCache.Cache());
-    benchmark::DoNotOptimize(a.data());
-    benchmark::DoNotOptimize(b.data());
     benchmark::ClobberMemory();
   }
 }
@@ -145,14 +116,56 @@ void FftwComplexPair(benchmark::State& state) {
   fftw_free(spectrum);
 }
 
+// Two channels as one complex block (the engine's form), both directions out
+// of place: through the engine's shared plans, or through
+// plans made here with FFTW_ESTIMATE.
+void ComplexPair(benchmark::State& state, bool enginePlans) {
+  const auto n = static_cast<std::int32_t>(state.range(0));
+  const std::vector<double> signal = Signal(2 * static_cast<std::int64_t>(n));
+  tarvel::ComplexBuffer block(n), spectrum(n);
+  static const bool wisdom = tarvel::ImportFftWisdom(tarvel::kEngineWisdomFeatures, tarvel::kEngineWisdom);
+  if (enginePlans && !wisdom) state.SetLabel("no wisdom for this processor");
+  const auto engine = enginePlans ? tarvel::ComplexFft::Shared(n) : nullptr;
+  auto* in = reinterpret_cast<fftw_complex*>(block.data());
+  auto* out = reinterpret_cast<fftw_complex*>(spectrum.data());
+  fftw_plan forward = nullptr, inverse = nullptr;
+  if (!enginePlans) {
+    // Without the wisdom, which FFTW would otherwise use for these plans too
+    // (this program is single-threaded: no lock needed around the planner).
+    fftw_forget_wisdom();
+    forward = fftw_plan_dft_1d(n, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
+    inverse = fftw_plan_dft_1d(n, out, in, FFTW_BACKWARD, FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
+    tarvel::ImportFftWisdom(tarvel::kEngineWisdomFeatures, tarvel::kEngineWisdom);
+  }
+  for (auto _ : state) {
+    std::copy(signal.begin(), signal.end(), block.data());
+    if (enginePlans) {
+      engine->Forward(block.data(), spectrum.data());
+      engine->Inverse(spectrum.data(), block.data());
+    } else {
+      fftw_execute_dft(forward, in, out);
+      fftw_execute_dft(inverse, out, in);
+    }
+    benchmark::DoNotOptimize(spectrum.data());
+    benchmark::ClobberMemory();
+  }
+  if (!enginePlans) {
+    fftw_destroy_plan(forward);
+    fftw_destroy_plan(inverse);
+  }
+}
+
+void EnginePlans(benchmark::State& state) { ComplexPair(state, true); }
+void EstimatedPlans(benchmark::State& state) { ComplexPair(state, false); }
+
 // The engine's lengths at 44.1, 48, 96 and 192 kHz, and a design length (one
 // channel only). Registered length by length so that the sides of a ratio run
 // back to back.
 void RegisterPairs() {
   for (const int n : {2560, 3072, 6144, 12800, 8228}) {
     if (n != 8228) {
-      benchmark::RegisterBenchmark("TwoCalls", TwoCalls)->Arg(n);
-      benchmark::RegisterBenchmark("PairCall", PairCall)->Arg(n);
+      benchmark::RegisterBenchmark("EnginePlans", EnginePlans)->Arg(n);
+      benchmark::RegisterBenchmark("EstimatedPlans", EstimatedPlans)->Arg(n);
     }
     benchmark::RegisterBenchmark("OneChannel", OneChannel)->Arg(n);
     benchmark::RegisterBenchmark("FftwPair", FftwPair)->Arg(n);
@@ -180,13 +193,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void Finalize() override {
     ConsoleReporter::Finalize();
-    std::printf("\nTwo channels forward + inverse, best CPU time; ratio = pair / two calls\n");
+    std::printf("\nTwo channels as one complex transform, forward + inverse, best CPU time\n");
     for (const auto& [length, sides] : best_) {
-      const auto two = sides.find("TwoCalls");
-      const auto pair = sides.find("PairCall");
-      if (two == sides.end() || pair == sides.end()) continue;
-      std::printf("n = %6ld: two RealFftCached %7.0f ns; RealFftCachedPair %7.0f ns, ratio %.2f\n",
-                  length, two->second, pair->second, pair->second / two->second);
+      const auto engine = sides.find("EnginePlans");
+      const auto estimated = sides.find("EstimatedPlans");
+      if (engine == sides.end() || estimated == sides.end()) continue;
+      std::printf("n = %6ld: engine's plans %7.0f ns; FFTW_ESTIMATE %7.0f ns, ratio %.2f\n", length,
+                  engine->second, estimated->second, engine->second / estimated->second);
     }
     std::printf("\nOne channel forward + inverse, best CPU time; ratio = ours / FFTW\n");
     for (const auto& [length, sides] : best_) {

@@ -4,18 +4,8 @@
 // 3-D arrays, shifted to 0-based indices, so the published I - 1, I, IC - 1,
 // IC become i - 1, i, ic - 1, ic with i from 2.
 //
-// Passes and drivers are written once over the value type T: double for one
-// channel, FftLanes for two channels side by side, with twiddles and constants
-// broadcast to both lanes. Every lane sees exactly the operations, in the same
-// order, that the double instantiation performs, so the lanes agree with it
-// bit for bit (the library is built without FP contraction). A pass's two
-// arrays never overlap, hence __restrict.
-//
-// The templates live here, with internal linkage, so that FftPasses.cpp and
-// FftPassesAvx.cpp (built for AVX) each get their own copies: a copy built
-// for AVX must never stand in for the other. For the same reason they use no
-// library templates (an unoptimised build emits those as shared copies).
-// Internal to the dsp library.
+// A pass's two arrays never overlap, hence __restrict. Internal to the dsp
+// library (FftPasses.cpp).
 
 #pragma once
 
@@ -34,11 +24,10 @@ constexpr double kTwoPi = 6.283185307179586;
 
 // The pass writes its input as the forward radix-2 stage of a length
 // 2 * ido * l1 transform: CC(ido, l1, 2) to CH(ido, 2, l1).
-template <class T>
-void ForwardPass2(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
+void ForwardPass2(Index ido, Index l1, const double* __restrict cc, double* __restrict ch,
                   const double* wa1) {
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + l1 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + 2 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + 2 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
     CH(0, 0, k) = CC(0, k, 0) + CC(0, k, 1);
@@ -49,8 +38,8 @@ void ForwardPass2(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
     for (Index k = 0; k < l1; ++k) {
       for (Index i = 2; i < ido; i += 2) {
         const Index ic = ido - i;
-        const T tr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
-        const T ti2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
+        const double tr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
+        const double ti2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
         CH(i, 0, k) = CC(i, k, 0) + ti2;
         CH(ic, 1, k) = ti2 - CC(i, k, 0);
         CH(i - 1, 0, k) = CC(i - 1, k, 0) + tr2;
@@ -65,16 +54,15 @@ void ForwardPass2(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   }
 }
 
-template <class T>
-void ForwardPass3(Index ido, Index l1, const T* __restrict cc, T* __restrict ch, const double* wa1,
+void ForwardPass3(Index ido, Index l1, const double* __restrict cc, double* __restrict ch, const double* wa1,
                   const double* wa2) {
   constexpr double taur = -0.5;
   constexpr double taui = 0.86602540378443864676;  // sqrt(3) / 2
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + l1 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + 3 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + 3 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
-    const T cr2 = CC(0, k, 1) + CC(0, k, 2);
+    const double cr2 = CC(0, k, 1) + CC(0, k, 2);
     CH(0, 0, k) = CC(0, k, 0) + cr2;
     CH(0, 2, k) = taui * (CC(0, k, 2) - CC(0, k, 1));
     CH(ido - 1, 1, k) = CC(0, k, 0) + taur * cr2;
@@ -83,18 +71,18 @@ void ForwardPass3(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   for (Index k = 0; k < l1; ++k) {
     for (Index i = 2; i < ido; i += 2) {
       const Index ic = ido - i;
-      const T dr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
-      const T di2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
-      const T dr3 = wa2[i - 2] * CC(i - 1, k, 2) + wa2[i - 1] * CC(i, k, 2);
-      const T di3 = wa2[i - 2] * CC(i, k, 2) - wa2[i - 1] * CC(i - 1, k, 2);
-      const T cr2 = dr2 + dr3;
-      const T ci2 = di2 + di3;
+      const double dr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
+      const double di2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
+      const double dr3 = wa2[i - 2] * CC(i - 1, k, 2) + wa2[i - 1] * CC(i, k, 2);
+      const double di3 = wa2[i - 2] * CC(i, k, 2) - wa2[i - 1] * CC(i - 1, k, 2);
+      const double cr2 = dr2 + dr3;
+      const double ci2 = di2 + di3;
       CH(i - 1, 0, k) = CC(i - 1, k, 0) + cr2;
       CH(i, 0, k) = CC(i, k, 0) + ci2;
-      const T tr2 = CC(i - 1, k, 0) + taur * cr2;
-      const T ti2 = CC(i, k, 0) + taur * ci2;
-      const T tr3 = taui * (di2 - di3);
-      const T ti3 = taui * (dr3 - dr2);
+      const double tr2 = CC(i - 1, k, 0) + taur * cr2;
+      const double ti2 = CC(i, k, 0) + taur * ci2;
+      const double tr3 = taui * (di2 - di3);
+      const double ti3 = taui * (dr3 - dr2);
       CH(i - 1, 2, k) = tr2 + tr3;
       CH(ic - 1, 1, k) = tr2 - tr3;
       CH(i, 2, k) = ti2 + ti3;
@@ -103,16 +91,15 @@ void ForwardPass3(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   }
 }
 
-template <class T>
-void ForwardPass4(Index ido, Index l1, const T* __restrict cc, T* __restrict ch, const double* wa1,
+void ForwardPass4(Index ido, Index l1, const double* __restrict cc, double* __restrict ch, const double* wa1,
                   const double* wa2, const double* wa3) {
   constexpr double hsqt2 = 0.70710678118654752440;  // 1 / sqrt(2)
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + l1 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + 4 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + 4 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
-    const T tr1 = CC(0, k, 1) + CC(0, k, 3);
-    const T tr2 = CC(0, k, 0) + CC(0, k, 2);
+    const double tr1 = CC(0, k, 1) + CC(0, k, 3);
+    const double tr2 = CC(0, k, 0) + CC(0, k, 2);
     CH(0, 0, k) = tr1 + tr2;
     CH(ido - 1, 3, k) = tr2 - tr1;
     CH(ido - 1, 1, k) = CC(0, k, 0) - CC(0, k, 2);
@@ -123,20 +110,20 @@ void ForwardPass4(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
     for (Index k = 0; k < l1; ++k) {
       for (Index i = 2; i < ido; i += 2) {
         const Index ic = ido - i;
-        const T cr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
-        const T ci2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
-        const T cr3 = wa2[i - 2] * CC(i - 1, k, 2) + wa2[i - 1] * CC(i, k, 2);
-        const T ci3 = wa2[i - 2] * CC(i, k, 2) - wa2[i - 1] * CC(i - 1, k, 2);
-        const T cr4 = wa3[i - 2] * CC(i - 1, k, 3) + wa3[i - 1] * CC(i, k, 3);
-        const T ci4 = wa3[i - 2] * CC(i, k, 3) - wa3[i - 1] * CC(i - 1, k, 3);
-        const T tr1 = cr2 + cr4;
-        const T tr4 = cr4 - cr2;
-        const T ti1 = ci2 + ci4;
-        const T ti4 = ci2 - ci4;
-        const T ti2 = CC(i, k, 0) + ci3;
-        const T ti3 = CC(i, k, 0) - ci3;
-        const T tr2 = CC(i - 1, k, 0) + cr3;
-        const T tr3 = CC(i - 1, k, 0) - cr3;
+        const double cr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
+        const double ci2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
+        const double cr3 = wa2[i - 2] * CC(i - 1, k, 2) + wa2[i - 1] * CC(i, k, 2);
+        const double ci3 = wa2[i - 2] * CC(i, k, 2) - wa2[i - 1] * CC(i - 1, k, 2);
+        const double cr4 = wa3[i - 2] * CC(i - 1, k, 3) + wa3[i - 1] * CC(i, k, 3);
+        const double ci4 = wa3[i - 2] * CC(i, k, 3) - wa3[i - 1] * CC(i - 1, k, 3);
+        const double tr1 = cr2 + cr4;
+        const double tr4 = cr4 - cr2;
+        const double ti1 = ci2 + ci4;
+        const double ti4 = ci2 - ci4;
+        const double ti2 = CC(i, k, 0) + ci3;
+        const double ti3 = CC(i, k, 0) - ci3;
+        const double tr2 = CC(i - 1, k, 0) + cr3;
+        const double tr3 = CC(i - 1, k, 0) - cr3;
         CH(i - 1, 0, k) = tr1 + tr2;
         CH(ic - 1, 3, k) = tr2 - tr1;
         CH(i, 0, k) = ti1 + ti2;
@@ -150,8 +137,8 @@ void ForwardPass4(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
     if (ido % 2 == 1) return;
   }
   for (Index k = 0; k < l1; ++k) {
-    const T ti1 = -hsqt2 * (CC(ido - 1, k, 1) + CC(ido - 1, k, 3));
-    const T tr1 = hsqt2 * (CC(ido - 1, k, 1) - CC(ido - 1, k, 3));
+    const double ti1 = -hsqt2 * (CC(ido - 1, k, 1) + CC(ido - 1, k, 3));
+    const double tr1 = hsqt2 * (CC(ido - 1, k, 1) - CC(ido - 1, k, 3));
     CH(ido - 1, 0, k) = tr1 + CC(ido - 1, k, 0);
     CH(ido - 1, 2, k) = CC(ido - 1, k, 0) - tr1;
     CH(0, 1, k) = ti1 - CC(ido - 1, k, 2);
@@ -165,17 +152,16 @@ constexpr double ti11 = 0.9510565162951535;
 constexpr double tr12 = -0.8090169943749475;
 constexpr double ti12 = 0.5877852522924731;
 
-template <class T>
-void ForwardPass5(Index ido, Index l1, const T* __restrict cc, T* __restrict ch, const double* wa1,
+void ForwardPass5(Index ido, Index l1, const double* __restrict cc, double* __restrict ch, const double* wa1,
                   const double* wa2, const double* wa3, const double* wa4) {
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + l1 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + 5 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + 5 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
-    const T cr2 = CC(0, k, 4) + CC(0, k, 1);
-    const T ci5 = CC(0, k, 4) - CC(0, k, 1);
-    const T cr3 = CC(0, k, 3) + CC(0, k, 2);
-    const T ci4 = CC(0, k, 3) - CC(0, k, 2);
+    const double cr2 = CC(0, k, 4) + CC(0, k, 1);
+    const double ci5 = CC(0, k, 4) - CC(0, k, 1);
+    const double cr3 = CC(0, k, 3) + CC(0, k, 2);
+    const double ci4 = CC(0, k, 3) - CC(0, k, 2);
     CH(0, 0, k) = CC(0, k, 0) + cr2 + cr3;
     CH(ido - 1, 1, k) = CC(0, k, 0) + tr11 * cr2 + tr12 * cr3;
     CH(0, 2, k) = ti11 * ci5 + ti12 * ci4;
@@ -186,32 +172,32 @@ void ForwardPass5(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   for (Index k = 0; k < l1; ++k) {
     for (Index i = 2; i < ido; i += 2) {
       const Index ic = ido - i;
-      const T dr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
-      const T di2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
-      const T dr3 = wa2[i - 2] * CC(i - 1, k, 2) + wa2[i - 1] * CC(i, k, 2);
-      const T di3 = wa2[i - 2] * CC(i, k, 2) - wa2[i - 1] * CC(i - 1, k, 2);
-      const T dr4 = wa3[i - 2] * CC(i - 1, k, 3) + wa3[i - 1] * CC(i, k, 3);
-      const T di4 = wa3[i - 2] * CC(i, k, 3) - wa3[i - 1] * CC(i - 1, k, 3);
-      const T dr5 = wa4[i - 2] * CC(i - 1, k, 4) + wa4[i - 1] * CC(i, k, 4);
-      const T di5 = wa4[i - 2] * CC(i, k, 4) - wa4[i - 1] * CC(i - 1, k, 4);
-      const T cr2 = dr2 + dr5;
-      const T ci5 = dr5 - dr2;
-      const T cr5 = di2 - di5;
-      const T ci2 = di2 + di5;
-      const T cr3 = dr3 + dr4;
-      const T ci4 = dr4 - dr3;
-      const T cr4 = di3 - di4;
-      const T ci3 = di3 + di4;
+      const double dr2 = wa1[i - 2] * CC(i - 1, k, 1) + wa1[i - 1] * CC(i, k, 1);
+      const double di2 = wa1[i - 2] * CC(i, k, 1) - wa1[i - 1] * CC(i - 1, k, 1);
+      const double dr3 = wa2[i - 2] * CC(i - 1, k, 2) + wa2[i - 1] * CC(i, k, 2);
+      const double di3 = wa2[i - 2] * CC(i, k, 2) - wa2[i - 1] * CC(i - 1, k, 2);
+      const double dr4 = wa3[i - 2] * CC(i - 1, k, 3) + wa3[i - 1] * CC(i, k, 3);
+      const double di4 = wa3[i - 2] * CC(i, k, 3) - wa3[i - 1] * CC(i - 1, k, 3);
+      const double dr5 = wa4[i - 2] * CC(i - 1, k, 4) + wa4[i - 1] * CC(i, k, 4);
+      const double di5 = wa4[i - 2] * CC(i, k, 4) - wa4[i - 1] * CC(i - 1, k, 4);
+      const double cr2 = dr2 + dr5;
+      const double ci5 = dr5 - dr2;
+      const double cr5 = di2 - di5;
+      const double ci2 = di2 + di5;
+      const double cr3 = dr3 + dr4;
+      const double ci4 = dr4 - dr3;
+      const double cr4 = di3 - di4;
+      const double ci3 = di3 + di4;
       CH(i - 1, 0, k) = CC(i - 1, k, 0) + cr2 + cr3;
       CH(i, 0, k) = CC(i, k, 0) + ci2 + ci3;
-      const T tr2 = CC(i - 1, k, 0) + tr11 * cr2 + tr12 * cr3;
-      const T ti2 = CC(i, k, 0) + tr11 * ci2 + tr12 * ci3;
-      const T tr3 = CC(i - 1, k, 0) + tr12 * cr2 + tr11 * cr3;
-      const T ti3 = CC(i, k, 0) + tr12 * ci2 + tr11 * ci3;
-      const T tr5 = ti11 * cr5 + ti12 * cr4;
-      const T ti5 = ti11 * ci5 + ti12 * ci4;
-      const T tr4 = ti12 * cr5 - ti11 * cr4;
-      const T ti4 = ti12 * ci5 - ti11 * ci4;
+      const double tr2 = CC(i - 1, k, 0) + tr11 * cr2 + tr12 * cr3;
+      const double ti2 = CC(i, k, 0) + tr11 * ci2 + tr12 * ci3;
+      const double tr3 = CC(i - 1, k, 0) + tr12 * cr2 + tr11 * cr3;
+      const double ti3 = CC(i, k, 0) + tr12 * ci2 + tr11 * ci3;
+      const double tr5 = ti11 * cr5 + ti12 * cr4;
+      const double ti5 = ti11 * ci5 + ti12 * ci4;
+      const double tr4 = ti12 * cr5 - ti11 * cr4;
+      const double ti4 = ti12 * ci5 - ti11 * ci4;
       CH(i - 1, 2, k) = tr2 + tr5;
       CH(ic - 1, 1, k) = tr2 - tr5;
       CH(i, 2, k) = ti2 + ti5;
@@ -228,14 +214,13 @@ void ForwardPass5(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
 // C2(idl1, ip), ch as CH(ido, l1, ip) and CH2(idl1, ip). With ido > 1 the input
 // is in cc, ch is working space and the result lands back in cc; with ido = 1
 // the input is in ch and the result lands in cc.
-template <class T>
-void ForwardPassGeneral(Index ido, Index ip, Index l1, Index idl1, T* __restrict cc,
-                        T* __restrict ch, const double* wa) {
-  auto CC = [=](Index a, Index b, Index c) -> T& { return cc[a + ido * (b + ip * c)]; };
-  auto C1 = [=](Index a, Index b, Index c) -> T& { return cc[a + ido * (b + l1 * c)]; };
-  auto C2 = [=](Index a, Index b) -> T& { return cc[a + idl1 * b]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + l1 * c)]; };
-  auto CH2 = [=](Index a, Index b) -> T& { return ch[a + idl1 * b]; };
+void ForwardPassGeneral(Index ido, Index ip, Index l1, Index idl1, double* __restrict cc,
+                        double* __restrict ch, const double* wa) {
+  auto CC = [=](Index a, Index b, Index c) -> double& { return cc[a + ido * (b + ip * c)]; };
+  auto C1 = [=](Index a, Index b, Index c) -> double& { return cc[a + ido * (b + l1 * c)]; };
+  auto C2 = [=](Index a, Index b) -> double& { return cc[a + idl1 * b]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + l1 * c)]; };
+  auto CH2 = [=](Index a, Index b) -> double& { return ch[a + idl1 * b]; };
 
   const double arg = kTwoPi / static_cast<double>(ip);
   const double dcp = std::cos(arg);
@@ -333,11 +318,10 @@ void ForwardPassGeneral(Index ido, Index ip, Index l1, Index idl1, T* __restrict
 }
 
 // Backward radix-2 stage: CC(ido, 2, l1) to CH(ido, l1, 2).
-template <class T>
-void InversePass2(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
+void InversePass2(Index ido, Index l1, const double* __restrict cc, double* __restrict ch,
                   const double* wa1) {
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + 2 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + l1 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + l1 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
     CH(0, k, 0) = CC(0, 0, k) + CC(ido - 1, 1, k);
@@ -349,9 +333,9 @@ void InversePass2(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
       for (Index i = 2; i < ido; i += 2) {
         const Index ic = ido - i;
         CH(i - 1, k, 0) = CC(i - 1, 0, k) + CC(ic - 1, 1, k);
-        const T tr2 = CC(i - 1, 0, k) - CC(ic - 1, 1, k);
+        const double tr2 = CC(i - 1, 0, k) - CC(ic - 1, 1, k);
         CH(i, k, 0) = CC(i, 0, k) - CC(ic, 1, k);
-        const T ti2 = CC(i, 0, k) + CC(ic, 1, k);
+        const double ti2 = CC(i, 0, k) + CC(ic, 1, k);
         CH(i - 1, k, 1) = wa1[i - 2] * tr2 - wa1[i - 1] * ti2;
         CH(i, k, 1) = wa1[i - 2] * ti2 + wa1[i - 1] * tr2;
       }
@@ -364,19 +348,18 @@ void InversePass2(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   }
 }
 
-template <class T>
-void InversePass3(Index ido, Index l1, const T* __restrict cc, T* __restrict ch, const double* wa1,
+void InversePass3(Index ido, Index l1, const double* __restrict cc, double* __restrict ch, const double* wa1,
                   const double* wa2) {
   constexpr double taur = -0.5;
   constexpr double taui = 0.86602540378443864676;  // sqrt(3) / 2
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + 3 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + l1 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + l1 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
-    const T tr2 = CC(ido - 1, 1, k) + CC(ido - 1, 1, k);
-    const T cr2 = CC(0, 0, k) + taur * tr2;
+    const double tr2 = CC(ido - 1, 1, k) + CC(ido - 1, 1, k);
+    const double cr2 = CC(0, 0, k) + taur * tr2;
     CH(0, k, 0) = CC(0, 0, k) + tr2;
-    const T ci3 = taui * (CC(0, 2, k) + CC(0, 2, k));
+    const double ci3 = taui * (CC(0, 2, k) + CC(0, 2, k));
     CH(0, k, 1) = cr2 - ci3;
     CH(0, k, 2) = cr2 + ci3;
   }
@@ -384,18 +367,18 @@ void InversePass3(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   for (Index k = 0; k < l1; ++k) {
     for (Index i = 2; i < ido; i += 2) {
       const Index ic = ido - i;
-      const T tr2 = CC(i - 1, 2, k) + CC(ic - 1, 1, k);
-      const T cr2 = CC(i - 1, 0, k) + taur * tr2;
+      const double tr2 = CC(i - 1, 2, k) + CC(ic - 1, 1, k);
+      const double cr2 = CC(i - 1, 0, k) + taur * tr2;
       CH(i - 1, k, 0) = CC(i - 1, 0, k) + tr2;
-      const T ti2 = CC(i, 2, k) - CC(ic, 1, k);
-      const T ci2 = CC(i, 0, k) + taur * ti2;
+      const double ti2 = CC(i, 2, k) - CC(ic, 1, k);
+      const double ci2 = CC(i, 0, k) + taur * ti2;
       CH(i, k, 0) = CC(i, 0, k) + ti2;
-      const T cr3 = taui * (CC(i - 1, 2, k) - CC(ic - 1, 1, k));
-      const T ci3 = taui * (CC(i, 2, k) + CC(ic, 1, k));
-      const T dr2 = cr2 - ci3;
-      const T dr3 = cr2 + ci3;
-      const T di2 = ci2 + cr3;
-      const T di3 = ci2 - cr3;
+      const double cr3 = taui * (CC(i - 1, 2, k) - CC(ic - 1, 1, k));
+      const double ci3 = taui * (CC(i, 2, k) + CC(ic, 1, k));
+      const double dr2 = cr2 - ci3;
+      const double dr3 = cr2 + ci3;
+      const double di2 = ci2 + cr3;
+      const double di3 = ci2 - cr3;
       CH(i - 1, k, 1) = wa1[i - 2] * dr2 - wa1[i - 1] * di2;
       CH(i, k, 1) = wa1[i - 2] * di2 + wa1[i - 1] * dr2;
       CH(i - 1, k, 2) = wa2[i - 2] * dr3 - wa2[i - 1] * di3;
@@ -404,18 +387,17 @@ void InversePass3(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   }
 }
 
-template <class T>
-void InversePass4(Index ido, Index l1, const T* __restrict cc, T* __restrict ch, const double* wa1,
+void InversePass4(Index ido, Index l1, const double* __restrict cc, double* __restrict ch, const double* wa1,
                   const double* wa2, const double* wa3) {
   constexpr double sqrt2 = 1.41421356237309504880;
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + 4 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + l1 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + l1 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
-    const T tr1 = CC(0, 0, k) - CC(ido - 1, 3, k);
-    const T tr2 = CC(0, 0, k) + CC(ido - 1, 3, k);
-    const T tr3 = CC(ido - 1, 1, k) + CC(ido - 1, 1, k);
-    const T tr4 = CC(0, 2, k) + CC(0, 2, k);
+    const double tr1 = CC(0, 0, k) - CC(ido - 1, 3, k);
+    const double tr2 = CC(0, 0, k) + CC(ido - 1, 3, k);
+    const double tr3 = CC(ido - 1, 1, k) + CC(ido - 1, 1, k);
+    const double tr4 = CC(0, 2, k) + CC(0, 2, k);
     CH(0, k, 0) = tr2 + tr3;
     CH(0, k, 1) = tr1 - tr4;
     CH(0, k, 2) = tr2 - tr3;
@@ -426,22 +408,22 @@ void InversePass4(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
     for (Index k = 0; k < l1; ++k) {
       for (Index i = 2; i < ido; i += 2) {
         const Index ic = ido - i;
-        const T ti1 = CC(i, 0, k) + CC(ic, 3, k);
-        const T ti2 = CC(i, 0, k) - CC(ic, 3, k);
-        const T ti3 = CC(i, 2, k) - CC(ic, 1, k);
-        const T tr4 = CC(i, 2, k) + CC(ic, 1, k);
-        const T tr1 = CC(i - 1, 0, k) - CC(ic - 1, 3, k);
-        const T tr2 = CC(i - 1, 0, k) + CC(ic - 1, 3, k);
-        const T ti4 = CC(i - 1, 2, k) - CC(ic - 1, 1, k);
-        const T tr3 = CC(i - 1, 2, k) + CC(ic - 1, 1, k);
+        const double ti1 = CC(i, 0, k) + CC(ic, 3, k);
+        const double ti2 = CC(i, 0, k) - CC(ic, 3, k);
+        const double ti3 = CC(i, 2, k) - CC(ic, 1, k);
+        const double tr4 = CC(i, 2, k) + CC(ic, 1, k);
+        const double tr1 = CC(i - 1, 0, k) - CC(ic - 1, 3, k);
+        const double tr2 = CC(i - 1, 0, k) + CC(ic - 1, 3, k);
+        const double ti4 = CC(i - 1, 2, k) - CC(ic - 1, 1, k);
+        const double tr3 = CC(i - 1, 2, k) + CC(ic - 1, 1, k);
         CH(i - 1, k, 0) = tr2 + tr3;
-        const T cr3 = tr2 - tr3;
+        const double cr3 = tr2 - tr3;
         CH(i, k, 0) = ti2 + ti3;
-        const T ci3 = ti2 - ti3;
-        const T cr2 = tr1 - tr4;
-        const T cr4 = tr1 + tr4;
-        const T ci2 = ti1 + ti4;
-        const T ci4 = ti1 - ti4;
+        const double ci3 = ti2 - ti3;
+        const double cr2 = tr1 - tr4;
+        const double cr4 = tr1 + tr4;
+        const double ci2 = ti1 + ti4;
+        const double ci4 = ti1 - ti4;
         CH(i - 1, k, 1) = wa1[i - 2] * cr2 - wa1[i - 1] * ci2;
         CH(i, k, 1) = wa1[i - 2] * ci2 + wa1[i - 1] * cr2;
         CH(i - 1, k, 2) = wa2[i - 2] * cr3 - wa2[i - 1] * ci3;
@@ -453,10 +435,10 @@ void InversePass4(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
     if (ido % 2 == 1) return;
   }
   for (Index k = 0; k < l1; ++k) {
-    const T ti1 = CC(0, 1, k) + CC(0, 3, k);
-    const T ti2 = CC(0, 3, k) - CC(0, 1, k);
-    const T tr1 = CC(ido - 1, 0, k) - CC(ido - 1, 2, k);
-    const T tr2 = CC(ido - 1, 0, k) + CC(ido - 1, 2, k);
+    const double ti1 = CC(0, 1, k) + CC(0, 3, k);
+    const double ti2 = CC(0, 3, k) - CC(0, 1, k);
+    const double tr1 = CC(ido - 1, 0, k) - CC(ido - 1, 2, k);
+    const double tr2 = CC(ido - 1, 0, k) + CC(ido - 1, 2, k);
     CH(ido - 1, k, 0) = tr2 + tr2;
     CH(ido - 1, k, 1) = sqrt2 * (tr1 - ti1);
     CH(ido - 1, k, 2) = ti2 + ti2;
@@ -464,22 +446,21 @@ void InversePass4(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   }
 }
 
-template <class T>
-void InversePass5(Index ido, Index l1, const T* __restrict cc, T* __restrict ch, const double* wa1,
+void InversePass5(Index ido, Index l1, const double* __restrict cc, double* __restrict ch, const double* wa1,
                   const double* wa2, const double* wa3, const double* wa4) {
   auto CC = [=](Index a, Index b, Index c) { return cc[a + ido * (b + 5 * c)]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + l1 * c)]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + l1 * c)]; };
 
   for (Index k = 0; k < l1; ++k) {
-    const T ti5 = CC(0, 2, k) + CC(0, 2, k);
-    const T ti4 = CC(0, 4, k) + CC(0, 4, k);
-    const T tr2 = CC(ido - 1, 1, k) + CC(ido - 1, 1, k);
-    const T tr3 = CC(ido - 1, 3, k) + CC(ido - 1, 3, k);
+    const double ti5 = CC(0, 2, k) + CC(0, 2, k);
+    const double ti4 = CC(0, 4, k) + CC(0, 4, k);
+    const double tr2 = CC(ido - 1, 1, k) + CC(ido - 1, 1, k);
+    const double tr3 = CC(ido - 1, 3, k) + CC(ido - 1, 3, k);
     CH(0, k, 0) = CC(0, 0, k) + tr2 + tr3;
-    const T cr2 = CC(0, 0, k) + tr11 * tr2 + tr12 * tr3;
-    const T cr3 = CC(0, 0, k) + tr12 * tr2 + tr11 * tr3;
-    const T ci5 = ti11 * ti5 + ti12 * ti4;
-    const T ci4 = ti12 * ti5 - ti11 * ti4;
+    const double cr2 = CC(0, 0, k) + tr11 * tr2 + tr12 * tr3;
+    const double cr3 = CC(0, 0, k) + tr12 * tr2 + tr11 * tr3;
+    const double ci5 = ti11 * ti5 + ti12 * ti4;
+    const double ci4 = ti12 * ti5 - ti11 * ti4;
     CH(0, k, 1) = cr2 - ci5;
     CH(0, k, 2) = cr3 - ci4;
     CH(0, k, 3) = cr3 + ci4;
@@ -489,32 +470,32 @@ void InversePass5(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
   for (Index k = 0; k < l1; ++k) {
     for (Index i = 2; i < ido; i += 2) {
       const Index ic = ido - i;
-      const T ti5 = CC(i, 2, k) + CC(ic, 1, k);
-      const T ti2 = CC(i, 2, k) - CC(ic, 1, k);
-      const T ti4 = CC(i, 4, k) + CC(ic, 3, k);
-      const T ti3 = CC(i, 4, k) - CC(ic, 3, k);
-      const T tr5 = CC(i - 1, 2, k) - CC(ic - 1, 1, k);
-      const T tr2 = CC(i - 1, 2, k) + CC(ic - 1, 1, k);
-      const T tr4 = CC(i - 1, 4, k) - CC(ic - 1, 3, k);
-      const T tr3 = CC(i - 1, 4, k) + CC(ic - 1, 3, k);
+      const double ti5 = CC(i, 2, k) + CC(ic, 1, k);
+      const double ti2 = CC(i, 2, k) - CC(ic, 1, k);
+      const double ti4 = CC(i, 4, k) + CC(ic, 3, k);
+      const double ti3 = CC(i, 4, k) - CC(ic, 3, k);
+      const double tr5 = CC(i - 1, 2, k) - CC(ic - 1, 1, k);
+      const double tr2 = CC(i - 1, 2, k) + CC(ic - 1, 1, k);
+      const double tr4 = CC(i - 1, 4, k) - CC(ic - 1, 3, k);
+      const double tr3 = CC(i - 1, 4, k) + CC(ic - 1, 3, k);
       CH(i - 1, k, 0) = CC(i - 1, 0, k) + tr2 + tr3;
       CH(i, k, 0) = CC(i, 0, k) + ti2 + ti3;
-      const T cr2 = CC(i - 1, 0, k) + tr11 * tr2 + tr12 * tr3;
-      const T ci2 = CC(i, 0, k) + tr11 * ti2 + tr12 * ti3;
-      const T cr3 = CC(i - 1, 0, k) + tr12 * tr2 + tr11 * tr3;
-      const T ci3 = CC(i, 0, k) + tr12 * ti2 + tr11 * ti3;
-      const T cr5 = ti11 * tr5 + ti12 * tr4;
-      const T ci5 = ti11 * ti5 + ti12 * ti4;
-      const T cr4 = ti12 * tr5 - ti11 * tr4;
-      const T ci4 = ti12 * ti5 - ti11 * ti4;
-      const T dr3 = cr3 - ci4;
-      const T dr4 = cr3 + ci4;
-      const T di3 = ci3 + cr4;
-      const T di4 = ci3 - cr4;
-      const T dr5 = cr2 + ci5;
-      const T dr2 = cr2 - ci5;
-      const T di5 = ci2 - cr5;
-      const T di2 = ci2 + cr5;
+      const double cr2 = CC(i - 1, 0, k) + tr11 * tr2 + tr12 * tr3;
+      const double ci2 = CC(i, 0, k) + tr11 * ti2 + tr12 * ti3;
+      const double cr3 = CC(i - 1, 0, k) + tr12 * tr2 + tr11 * tr3;
+      const double ci3 = CC(i, 0, k) + tr12 * ti2 + tr11 * ti3;
+      const double cr5 = ti11 * tr5 + ti12 * tr4;
+      const double ci5 = ti11 * ti5 + ti12 * ti4;
+      const double cr4 = ti12 * tr5 - ti11 * tr4;
+      const double ci4 = ti12 * ti5 - ti11 * ti4;
+      const double dr3 = cr3 - ci4;
+      const double dr4 = cr3 + ci4;
+      const double di3 = ci3 + cr4;
+      const double di4 = ci3 - cr4;
+      const double dr5 = cr2 + ci5;
+      const double dr2 = cr2 - ci5;
+      const double di5 = ci2 - cr5;
+      const double di2 = ci2 + cr5;
       CH(i - 1, k, 1) = wa1[i - 2] * dr2 - wa1[i - 1] * di2;
       CH(i, k, 1) = wa1[i - 2] * di2 + wa1[i - 1] * dr2;
       CH(i - 1, k, 2) = wa2[i - 2] * dr3 - wa2[i - 1] * di3;
@@ -529,14 +510,13 @@ void InversePass5(Index ido, Index l1, const T* __restrict cc, T* __restrict ch,
 
 // Any odd factor ip; same views as ForwardPassGeneral. The input is in cc;
 // with ido > 1 the result lands back in cc, with ido = 1 it stays in ch.
-template <class T>
-void InversePassGeneral(Index ido, Index ip, Index l1, Index idl1, T* __restrict cc,
-                        T* __restrict ch, const double* wa) {
-  auto CC = [=](Index a, Index b, Index c) -> T& { return cc[a + ido * (b + ip * c)]; };
-  auto C1 = [=](Index a, Index b, Index c) -> T& { return cc[a + ido * (b + l1 * c)]; };
-  auto C2 = [=](Index a, Index b) -> T& { return cc[a + idl1 * b]; };
-  auto CH = [=](Index a, Index b, Index c) -> T& { return ch[a + ido * (b + l1 * c)]; };
-  auto CH2 = [=](Index a, Index b) -> T& { return ch[a + idl1 * b]; };
+void InversePassGeneral(Index ido, Index ip, Index l1, Index idl1, double* __restrict cc,
+                        double* __restrict ch, const double* wa) {
+  auto CC = [=](Index a, Index b, Index c) -> double& { return cc[a + ido * (b + ip * c)]; };
+  auto C1 = [=](Index a, Index b, Index c) -> double& { return cc[a + ido * (b + l1 * c)]; };
+  auto C2 = [=](Index a, Index b) -> double& { return cc[a + idl1 * b]; };
+  auto CH = [=](Index a, Index b, Index c) -> double& { return ch[a + ido * (b + l1 * c)]; };
+  auto CH2 = [=](Index a, Index b) -> double& { return ch[a + idl1 * b]; };
 
   const double arg = kTwoPi / static_cast<double>(ip);
   const double dcp = std::cos(arg);
@@ -632,8 +612,7 @@ void InversePassGeneral(Index ido, Index ip, Index l1, Index idl1, T* __restrict
 }
 
 // Run all passes over data; see FftForwardPasses in FftPasses.h.
-template <class T>
-void RunForwardPasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
+void RunForwardPasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
                        const std::int32_t* factors) {
   const Index nn = static_cast<Index>(n);
   const std::int32_t nf = factors[1];
@@ -647,8 +626,8 @@ void RunForwardPasses(std::int32_t n, T* data, T* scratch, const double* twiddle
     const Index idl1 = ido * l1;
     iw -= (ip - 1) * ido;
     const double* wa = twiddles + iw;
-    T* from = inData ? data : scratch;
-    T* to = inData ? scratch : data;
+    double* from = inData ? data : scratch;
+    double* to = inData ? scratch : data;
     switch (ip) {
       case 4:
         ForwardPass4(ido, l1, from, to, wa, wa + ido, wa + 2 * ido);
@@ -682,8 +661,7 @@ void RunForwardPasses(std::int32_t n, T* data, T* scratch, const double* twiddle
   }
 }
 
-template <class T>
-void RunInversePasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
+void RunInversePasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
                        const std::int32_t* factors) {
   const Index nn = static_cast<Index>(n);
   const std::int32_t nf = factors[1];
@@ -696,8 +674,8 @@ void RunInversePasses(std::int32_t n, T* data, T* scratch, const double* twiddle
     const Index ido = nn / l2;
     const Index idl1 = ido * l1;
     const double* wa = twiddles + iw;
-    T* from = inData ? data : scratch;
-    T* to = inData ? scratch : data;
+    double* from = inData ? data : scratch;
+    double* to = inData ? scratch : data;
     switch (ip) {
       case 4:
         InversePass4(ido, l1, from, to, wa, wa + ido, wa + 2 * ido);

@@ -1,6 +1,5 @@
 // FFTPACK's real transform: rffti's factorisation and twiddles, and the
-// drivers' instantiations for one channel and for two (the passes are in
-// FftPassTemplates.h).
+// drivers (the passes are in FftPassTemplates.h).
 
 #include "dsp/FftPasses.h"
 
@@ -56,28 +55,14 @@ void FftInit(std::int32_t n, double* twiddles, std::int32_t* factors) {
   }
 }
 
-template <class T>
-void FftForwardPasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
+void FftForwardPasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
                       const std::int32_t* factors) {
   RunForwardPasses(n, data, scratch, twiddles, factors);
 }
 
-template <class T>
-void FftInversePasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
+void FftInversePasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
                       const std::int32_t* factors) {
   RunInversePasses(n, data, scratch, twiddles, factors);
 }
-
-bool FftHasAvx() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx");
-}
-
-template void FftForwardPasses(std::int32_t, double*, double*, const double*, const std::int32_t*);
-template void FftForwardPasses(std::int32_t, FftLanes*, FftLanes*, const double*,
-                               const std::int32_t*);
-template void FftInversePasses(std::int32_t, double*, double*, const double*, const std::int32_t*);
-template void FftInversePasses(std::int32_t, FftLanes*, FftLanes*, const double*,
-                               const std::int32_t*);
 
 }  // namespace tarvel

@@ -24,26 +24,10 @@ void FftInit(std::int32_t n, double* twiddles, std::int32_t* factors);
 
 // Run all passes over data (n values), using scratch (n values) as the
 // other array; the result always ends in data. twiddles and factors come
-// from FftInit for the same n. T is double, or FftLanes for two channels at
-// once, each lane bit-identical to the double transform of its channel.
-// Both are instantiated in FftPasses.cpp.
-template <class T>
-void FftForwardPasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
+// from FftInit for the same n.
+void FftForwardPasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
                       const std::int32_t* factors);
-template <class T>
-void FftInversePasses(std::int32_t n, T* data, T* scratch, const double* twiddles,
+void FftInversePasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
                       const std::int32_t* factors);
-
-// The two-channel drivers built for CPUs with AVX: the same operations in the
-// same order, only VEX-encoded (no fused multiply-add), so bit for bit the
-// results of FftForwardPasses / FftInversePasses with FftLanes, in about a
-// tenth less time. Call them only where FftHasAvx() is true.
-void FftForwardLanesAvx(std::int32_t n, FftLanes* data, FftLanes* scratch, const double* twiddles,
-                        const std::int32_t* factors);
-void FftInverseLanesAvx(std::int32_t n, FftLanes* data, FftLanes* scratch, const double* twiddles,
-                        const std::int32_t* factors);
-
-// Whether this CPU and its operating system run AVX code.
-bool FftHasAvx();
 
 }  // namespace tarvel

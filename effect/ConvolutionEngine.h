@@ -7,20 +7,28 @@
 // output is the input filtered by the mixed kernel and delayed by exactly
 // Latency() = B + K / 2 frames, whatever the lengths of the calls.
 //
+// The two channels go through one complex transform, left as the real part
+// and right as the imaginary part: the kernel is real, so its spectrum filters
+// both at once and the inverse gives them back in the same parts.
+//
 // A gain change is taken at the next full block, which is filtered with both
 // the old and the new spectrum under complementary raised-cosine weights, so
 // the change is crossfaded over that one block.
 //
 // Contract: AllocateEngine, ReleaseEngine, ResetProcessing, SetTargetGain and
 // ResetGains run under the owner's lock and never overlap ProcessBlock.
-// AllocateEngine and ResetProcessing allocate; ProcessBlock allocates nothing
+// AllocateEngine and ResetProcessing allocate, and the first engine of a
+// transform length in the process makes its plans (a few milliseconds, under
+// the FFTW planner's lock, which engines on other threads may wait for);
+// ProcessBlock allocates nothing
 // after its first call (which may create the display summary of the slot),
 // takes no lock and never throws.
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "dsp/RealFft.h"
+#include "dsp/ComplexFft.h"
 #include "effect/KernelDesign.h"
 
 namespace tarvel {
@@ -92,22 +100,26 @@ private:
   std::int32_t blockFill = 0;
 
   BandSpectra bandSpectra;
-  std::vector<double> mixedSpectrum;     // the mix for currentGains, half-complex order
+  std::vector<double> mixedSpectrum;  // the mix for currentGains, half-complex order
   // The mix for currentGains and, during a crossfade, the one before the
-  // change, in the packed order of the transform's lanes.
-  std::vector<double> mixedPacked;
-  std::vector<double> previousPacked;
-  // Both channels' input, interleaved. Entries [0, blockFill) are collected
-  // frames; the rest is working space, cleared before each forward transform.
-  // A full block is filtered in place.
-  std::vector<FftLanes> block;
-  std::vector<FftLanes> fadedBlock;  // the faded-in copy of a crossfading block
+  // change, as complex spectra over all N bins, scaled by 1 / N (the
+  // transforms are not) and laid out for the product
+  // (ConvolutionEngineProduct.h).
+  ComplexBuffer mixedForm;
+  ComplexBuffer previousForm;
+  // Both channels' input as complex values. Entries [0, blockFill) are
+  // collected frames; the rest stays zero (the forward transform only reads it).
+  ComplexBuffer block;
+  ComplexBuffer fadedBlock;  // the faded-in copy of a crossfading block
+  ComplexBuffer spectrum;  // a block's spectrum, multiplied in place
+  ComplexBuffer fadedSpectrum;
+  ComplexBuffer filtered;  // the inverse transform of spectrum
+  bool useAvx2 = false;    // for the spectral product
   std::vector<double> fadeOutWeights;  // hop weights falling from 1 to 0
   std::vector<double> fadeInWeights;   // their complements
   // Entry j is the output for the first sample of the current block plus j.
   std::vector<double> accumulators[kChannels];
-  FftPairCache transforms;
-  double transformScale = 0.0;  // of each direction, 1 / sqrt(N)
+  std::shared_ptr<const ComplexFft> transforms;
 
   InstanceSlot* slot = nullptr;
 };

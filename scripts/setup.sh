@@ -84,6 +84,30 @@ build_src libsndfile .libsndfile-done -DBUILD_SHARED_LIBS=OFF -DENABLE_EXTERNAL_
   -DENABLE_MPEG=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_TESTING=OFF \
   -DENABLE_CPACK=OFF -DENABLE_PACKAGE_CONFIG=ON -DINSTALL_PKGCONFIG_MODULE=OFF -Wno-deprecated
 
+# FFTW for the engine, from Debian's sources: a private static copy for each
+# target (position-independent for the Linux module, which hides its symbols),
+# with every SIMD set, chosen at run time. No threads library: the engine
+# serialises the planner itself.
+FFTW_NATIVE_PREFIX="$DEPS_PREFIX/fftw3"
+build_fftw() {  # prefix, configure args...
+  local prefix=$1; shift
+  [ -f "$prefix/.fftw3-done" ] && return 0
+  local work; work=$(mktemp -d)
+  fetch_source fftw3 "$work"
+  local src; src=$(find "$work" -maxdepth 1 -mindepth 1 -type d | head -n1)
+  (cd "$src" && ./configure -q --prefix="$prefix" --enable-static --disable-shared \
+    --enable-sse2 --enable-avx --enable-avx2 --enable-avx512 --disable-fortran --disable-doc \
+    --disable-threads --disable-openmp "$@" >/dev/null && make -s -j2 >/dev/null 2>&1)
+  $SUDO mkdir -p "$prefix"
+  $SUDO make -s -C "$src" install >/dev/null
+  $SUDO touch "$prefix/.fftw3-done"
+  rm -rf "$work"
+  echo "setup: built fftw3 into $prefix"
+}
+build_fftw "$FFTW_NATIVE_PREFIX" --with-pic
+build_fftw "$MINGW_PREFIX" --host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix \
+  "CFLAGS=-O2 -Wa,-muse-unaligned-vector-move" --with-our-malloc
+
 # A Wine prefix of our own for the Windows tests.
 WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/tarvel-wine}
 if [ ! -f "$WINEPREFIX/system.reg" ]; then

@@ -1,6 +1,6 @@
 // The real FFT against FFTW's R2HC and HC2R transforms (the same half-complex
 // order, unscaled) at every small length and at every length the kernel design
-// and the engine use. Native only: FFTW is a test dependency, not a plug-in one.
+// and the engine use, on both targets (the plug-in's own copy of FFTW).
 
 #include <fftw3.h>
 #include <gtest/gtest.h>
