@@ -19,12 +19,9 @@
 #include "tools/render/AudioFile.h"
 #include "tools/render/DemoSignal.h"
 #include "tools/render/FileIdentity.h"
+#include "tools/render/ProgramFile.h"
 #include "tools/render/Response.h"
 #include "tools/render/Terminal.h"
-
-#ifndef TARVEL_DEFAULT_PLUGIN
-#define TARVEL_DEFAULT_PLUGIN ""
-#endif
 
 namespace tarvel {
 namespace {
@@ -162,9 +159,9 @@ std::optional<int> ParseArgs(const std::vector<std::string>& args, Options& opti
       "tarvel-render");
   app.footer(
       "Examples:\n"
-      "  tarvel-render in.wav out.flac --gain '80 Hz=-6' --gain '8 kHz=+3'\n"
-      "  tarvel-render in.aiff out.wav --chunk mysetting.chunk\n"
-      "  tarvel-render --response response.png --gain '800 Hz=+12'\n"
+      "  tarvel-render in.wav out.flac --gain '80 Hz=-6' --gain '8 kHz=+3'\n\n"
+      "  tarvel-render in.aiff out.wav --chunk mysetting.chunk\n\n"
+      "  tarvel-render --response response.png --gain '800 Hz=+12'\n\n"
       "  tarvel-render --demo DIR");
   app.get_formatter()->column_width(30);
   app.set_version_flag("--version", "tarvel-render " TARVEL_VERSION);
@@ -235,10 +232,26 @@ bool CheckRate(double rate, const std::string& what, std::string& error) {
   return false;
 }
 
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// By default the plug-in installed beside this program (the package's
+// /usr/lib/vst for /usr/bin, the same folder in the Windows zip), else the
+// one built with it.
 std::string PluginPath(const Options& options) {
   if (!options.plugin.empty()) return options.plugin;
   if (const char* path = std::getenv("TARVEL_PLUGIN"); path != nullptr && *path != '\0') return path;
-  return TARVEL_DEFAULT_PLUGIN;
+  const std::filesystem::path program = ProgramFile();
+  if (program.empty()) return {};
+  const std::filesystem::path installed = (program.parent_path() / TARVEL_INSTALLED_PLUGIN).lexically_normal();
+  const std::filesystem::path built = (program.parent_path() / TARVEL_BUILT_PLUGIN).lexically_normal();
+  std::error_code missing;
+  if (!std::filesystem::is_regular_file(installed, missing) && std::filesystem::is_regular_file(built, missing)) {
+    return Utf8(built);
+  }
+  return Utf8(installed);  // also the one to name as missing
 }
 
 std::shared_ptr<const PluginLibrary> LoadPlugin(const Options& options, std::string& error) {
@@ -712,10 +725,7 @@ int RunDemo(Options options, std::ostream& out, std::ostream& err) {
     error = "cannot create " + Quote(options.demoDir) + ": " + failure.message();
     return fail();
   }
-  const auto inDir = [&dir](const char* name) {
-    const std::u8string path = (dir / name).u8string();
-    return std::string(path.begin(), path.end());
-  };
+  const auto inDir = [&dir](const char* name) { return Utf8(dir / name); };
   const std::string input = inDir("demo-input.wav");
   const std::string output = inDir("demo-output.wav");
   const std::string plot = inDir("demo-response.png");
