@@ -164,6 +164,8 @@ std::optional<int> ParseArgs(const std::vector<std::string>& args, Options& opti
       "  tarvel-render --response response.png --gain '800 Hz=+12'\n\n"
       "  tarvel-render --demo DIR");
   app.get_formatter()->column_width(30);
+  // Arguments that start with '/' are paths on Windows too, never options.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", "tarvel-render " TARVEL_VERSION);
   std::vector<std::string> gains;
   std::string format;
@@ -216,7 +218,7 @@ std::optional<int> ParseArgs(const std::vector<std::string>& args, Options& opti
     err << "tarvel-render: " << OneLine(failure.what()) << " (try --help)\n";
     return kUsageError;
   }
-  for (const std::string& text : gains) ParseGain(text, options.gains.emplace_back());
+  for (const std::string& text : gains) ParseGain(text, options.gains.emplace_back());  // checked above
   if (!format.empty()) options.majorFormat = MajorFormatFromName(format);
   if (precision == "double") options.mode = ProcessMode::kDouble;
   if (precision == "float") options.mode = ProcessMode::kFloat;
