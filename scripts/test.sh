@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test on both targets:
 # Windows x86-64 under Wine, ThreadSanitizer, the fuzzers for a bounded time,
-# Ardour driving the release plug-in, and last the native suite under
+# Ardour driving the release plug-in, the packages (installed only as root or
+# with TARVEL_INSTALL_TEST=1), and last the native suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer (which also compares the native
 # renderer with the Windows one under Wine).
 set -euo pipefail
@@ -40,6 +41,10 @@ echo "== Ardour 7 as a third-party host (release build: Ardour cannot load a san
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$JOBS" --target Tarvel tarvel-render ardour_helper
 ctest --preset release -L ardour
+
+echo "== Packages: the Windows zip under Wine; the Debian package through lintian, installed and removed (as root)"
+scripts/package.sh
+tests/package/package_check.sh build/packages/tarvel_*_amd64.deb build/packages/Tarvel-*-win64.zip build/package-check
 
 echo "== Linux x86-64, AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

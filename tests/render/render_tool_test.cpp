@@ -87,16 +87,20 @@ TEST(RenderTool, SinglePrecisionCallbacksGiveTheSameAudio) {
     for (double& sample : channel) sample = static_cast<float>(sample);
   }
   ASSERT_TRUE(WriteAudio(dir / "in.wav", input, 44100, SF_FORMAT_WAV | SF_FORMAT_DOUBLE));
-  for (const char* precision : {"float", "accumulate"}) {
-    SCOPED_TRACE(precision);
-    const ToolResult result =
-        RunTool(Args({dir / "in.wav", dir / "out.wav", "--precision", precision, "--block", "700"}, setting));
+  // Either spelling of an option's value, in any case.
+  for (const auto& precision : {std::vector<std::string>{"--precision=Float"}, {"--precision", "ACCUMULATE"}}) {
+    SCOPED_TRACE(precision[0]);
+    std::vector<std::string> args = {dir / "in.wav", dir / "out.wav", "--block=700"};
+    args.insert(args.end(), precision.begin(), precision.end());
+    const ToolResult result = RunTool(Args(args, setting));
     ASSERT_EQ(result.status, 0) << result.err;
     ExpectFiltered(input, ReadAudio(dir / "out.wav"), ExpectedKernel(44100, setting), 2e-6);
   }
 }
 
-TEST(RenderTool, KeepsTheInputFormatOrConvertsOnRequest) {
+// The output's format: its name's extension in any case, else --format, else
+// the input's; a --format that contradicts the name writes nothing.
+TEST(RenderTool, OutputFormatFollowsTheNameThenFormatThenTheInput) {
   const Setting setting = {0.0, 0.0, -12.0, 0.0, 0.0};
   ScratchDir dir;
   Channels input = Noise(2, 5000, 3);
@@ -104,20 +108,9 @@ TEST(RenderTool, KeepsTheInputFormatOrConvertsOnRequest) {
     for (double& sample : channel) sample = std::round(sample * 8388608.0) / 8388608.0;  // exact in 24 bits
   }
   ASSERT_TRUE(WriteAudio(dir / "in.aiff", input, 44100, SF_FORMAT_AIFF | SF_FORMAT_PCM_24));
-  ToolResult result = RunTool(Args({dir / "in.aiff", dir / "out.aiff"}, setting));
-  ASSERT_EQ(result.status, 0) << result.err;
-  SF_INFO info{};
   const std::vector<double> kernel = ExpectedKernel(44100, setting);
-  ExpectFiltered(input, ReadAudio(dir / "out.aiff", &info), kernel, 2.0 / 8388608.0);
-  EXPECT_EQ(info.format, SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
-
-  result = RunTool(Args({dir / "in.aiff", dir / "out.wav", "--format", "wav"}, setting));
-  ASSERT_EQ(result.status, 0) << result.err;
-  ReadAudio(dir / "out.wav", &info);
-  EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
-
-  // FLAC needs codec libraries that the Windows build leaves out; there the
-  // request must fail cleanly instead.
+  // FLAC needs codec libraries that the Windows build leaves out; there it
+  // must fail cleanly instead.
   int formats = 0;
   bool hasFlac = false;
   sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &formats, sizeof formats);
@@ -127,20 +120,41 @@ TEST(RenderTool, KeepsTheInputFormatOrConvertsOnRequest) {
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &format, sizeof format);
     hasFlac = hasFlac || format.format == SF_FORMAT_FLAC;
   }
-  const auto before = dir.Snapshot();
-  result = RunTool(Args({dir / "in.aiff", dir / "out.flac", "--format", "flac"}, setting));
-  if (hasFlac) {
+  struct Case {
+    std::string name;
+    std::vector<std::string> format;
+    int major;
+  };
+  for (const Case& test : {Case{"out.wav", {}, SF_FORMAT_WAV}, Case{"OUT.WAV", {}, SF_FORMAT_WAV},
+                           Case{"out.aif", {}, SF_FORMAT_AIFF}, Case{"out.AIFF", {"--format", "aif"}, SF_FORMAT_AIFF},
+                           Case{"out.Flac", {}, SF_FORMAT_FLAC}, Case{"out.snd", {"--format=WAV"}, SF_FORMAT_WAV},
+                           Case{"out.data", {}, SF_FORMAT_AIFF}}) {
+    SCOPED_TRACE(test.name);
+    std::vector<std::string> args = {dir / "in.aiff", dir / test.name};
+    args.insert(args.end(), test.format.begin(), test.format.end());
+    const auto before = dir.Snapshot();
+    const ToolResult result = RunTool(Args(args, setting));
+    if (test.major == SF_FORMAT_FLAC && !hasFlac) {
+      EXPECT_NE(result.status, 0);
+      EXPECT_NE(result.err.find("cannot write FLAC"), std::string::npos) << result.err;
+      EXPECT_EQ(dir.Snapshot(), before);
+      continue;
+    }
     ASSERT_EQ(result.status, 0) << result.err;
-    ExpectFiltered(input, ReadAudio(dir / "out.flac", &info), kernel, 2.0 / 8388608.0);
-    EXPECT_EQ(info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
-    // And FLAC reads back in as input.
-    result = RunTool(Args({dir / "out.flac", dir / "again.flac"}, {}));
-    EXPECT_EQ(result.status, 0) << result.err;
-  } else {
-    EXPECT_NE(result.status, 0);
-    EXPECT_NE(result.err.find("cannot write FLAC"), std::string::npos) << result.err;
-    EXPECT_EQ(dir.Snapshot(), before);
+    SF_INFO info{};
+    ExpectFiltered(input, ReadAudio(dir / test.name, &info), kernel, 2.0 / 8388608.0);
+    EXPECT_EQ(info.format, test.major | SF_FORMAT_PCM_24);
   }
+  if (hasFlac) {  // and FLAC reads back in as input
+    const ToolResult result = RunTool(Args({dir / "out.Flac", dir / "again.flac"}, {}));
+    EXPECT_EQ(result.status, 0) << result.err;
+  }
+
+  const auto before = dir.Snapshot();
+  const ToolResult result = RunTool(Args({dir / "in.aiff", dir / "new.wav", "--format", "flac"}, setting));
+  EXPECT_EQ(result.status, 2);
+  EXPECT_EQ(result.err, "tarvel-render: --format FLAC contradicts the output name '" + (dir / "new.wav") + "' (WAV)\n");
+  EXPECT_EQ(dir.Snapshot(), before);
 }
 
 TEST(RenderTool, EveryBadInputIsNamedAndWritesNothing) {
@@ -179,9 +193,11 @@ TEST(RenderTool, EveryBadInputIsNamedAndWritesNothing) {
       {{good, out, "--response", good}, "--response wants a file ending in .png or .csv"},
       {{good, out, "--chunk", dir / "garbage.chunk"}, "rejected the program chunk"},
       {{good, out, "--chunk", dir / "missing.chunk"}, "cannot read chunk file"},
-      {{good, out, "--block", "0"}, "--block wants a frame count"},
+      {{good, out, "--block", "0"}, "--block: Value 0 not in range 1 to 65536"},
+      {{good, out, "--precision", "half"}, "--precision: half not in {double,float,accumulate}"},
+      {{good, out, "--blocks", "64"}, "not expected"},
       {{good, dir / "no-such-dir/out.wav"}, "cannot write"},
-      {{"--response", dir / "r.csv", "--rate", "400000"}, "unsupported sample rate 400000 Hz"},
+      {{"--response", dir / "r.csv", "--rate", "400000"}, "--rate: Value 400000 not in range"},
   };
   if (!noLinks) cases.push_back({{good, dir / "link.wav"}, "refusing to write over the input file"});
   std::filesystem::create_directories(dir / "sub");

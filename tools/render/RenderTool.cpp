@@ -11,18 +11,17 @@
 #include <optional>
 #include <sstream>
 
+#include <CLI/CLI.hpp>
+
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 #include "tools/render/AlignedProcessor.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/DemoSignal.h"
 #include "tools/render/FileIdentity.h"
+#include "tools/render/ProgramFile.h"
 #include "tools/render/Response.h"
 #include "tools/render/Terminal.h"
-
-#ifndef TARVEL_DEFAULT_PLUGIN
-#define TARVEL_DEFAULT_PLUGIN ""
-#endif
 
 namespace tarvel {
 namespace {
@@ -41,45 +40,25 @@ constexpr std::uintmax_t kMaxChunkBytes = 16u << 20;
 constexpr int kDemoRate = 44100;
 constexpr double kDemoSeconds = 8.0;
 
-constexpr char kUsage[] =
-    "usage: tarvel-render [options] INPUT OUTPUT\n"
-    "       tarvel-render [options] --response FILE.png|FILE.csv [--rate HZ]\n"
-    "       tarvel-render [options] --demo DIR\n"
-    "\n"
-    "Renders an audio file (WAV, FLAC or AIFF; mono or stereo) through the Tarvel\n"
-    "plug-in, with its latency removed so the output lines up with the input.\n"
-    "\n"
-    "  --plugin FILE      plug-in file to load (default: $TARVEL_PLUGIN, else the built one)\n"
-    "  --gain 'BAND=DB'   band gain, e.g. --gain '80 Hz=-6' --gain '8 kHz=+3' (-60..+30 dB)\n"
-    "  --chunk FILE       restore a saved program chunk (before the --gain settings)\n"
-    "  --save-chunk FILE  save the program chunk of the resulting setting\n"
-    "  --block N          frames per process call (1..65536, default 512)\n"
-    "  --format F         output format: wav, flac or aiff (default: the input's)\n"
-    "  --precision P      double (default), float or accumulate: the process callback used\n"
-    "  --response FILE    magnitude response of the setting: a .png plot or a .csv table\n"
-    "  --rate HZ          sample rate of a response measured without an input (default 44100)\n"
-    "  --demo DIR         render a generated demo signal with a sample setting into DIR\n"
-    "  --quiet            no progress bar\n";
-
 struct GainSetting {
   std::string band;
   double decibels;
 };
 
 struct Options {
-  std::vector<std::string> positional;
+  std::string input;
+  std::string output;
   std::string plugin;
   std::string chunkIn;
   std::string chunkOut;
   std::string response;
   std::string demoDir;
-  std::string format;
+  std::optional<int> majorFormat;  // --format
   std::vector<GainSetting> gains;
   int block = 512;
   int rate = kDemoRate;
   std::optional<ProcessMode> mode;
   bool quiet = false;
-  bool help = false;
 };
 
 // What every instance of one run is given, in this order.
@@ -139,122 +118,112 @@ bool ParseDecibels(std::string text, double& value) {
   return failure == std::errc() && stop == end && std::isfinite(value);
 }
 
-bool ParseInt(const std::string& text, int& value) {
-  const char* end = text.data() + text.size();
-  const auto [stop, failure] = std::from_chars(text.data(), end, value);
-  return failure == std::errc() && stop == end && !text.empty();
-}
-
 std::string DecibelText(double value) {
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
 }
 
-bool ParseArgs(const std::vector<std::string>& args, Options& options, std::string& error) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    std::string value;
-    bool hasValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const auto equals = arg.find('=');
-      if (equals != std::string::npos) {
-        value = arg.substr(equals + 1);
-        arg = arg.substr(0, equals);
-        hasValue = true;
-      }
-    } else if (arg != "-h") {
-      options.positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-      continue;
-    }
-    if (arg == "--quiet") {
-      options.quiet = true;
-      continue;
-    }
-    static const char* const kWithValue[] = {"--plugin", "--gain",      "--chunk",     "--save-chunk", "--block",
-                                              "--format", "--precision", "--response", "--rate",       "--demo"};
-    if (std::find_if(std::begin(kWithValue), std::end(kWithValue), [&](const char* o) { return arg == o; }) ==
-        std::end(kWithValue)) {
-      error = "unknown option " + arg;
-      return false;
-    }
-    if (!hasValue) {
-      if (i + 1 >= args.size()) {
-        error = arg + " needs a value";
-        return false;
-      }
-      value = args[++i];
-    }
-    if (arg == "--plugin") {
-      options.plugin = value;
-    } else if (arg == "--chunk") {
-      options.chunkIn = value;
-    } else if (arg == "--save-chunk") {
-      options.chunkOut = value;
-    } else if (arg == "--response") {
-      options.response = value;
-    } else if (arg == "--demo") {
-      options.demoDir = value;
-    } else if (arg == "--format") {
-      options.format = Lower(value);
-      if (options.format != "wav" && options.format != "flac" && options.format != "aiff" &&
-          options.format != "aif") {
-        error = "unknown output format " + Quote(value) + " (wav, flac or aiff)";
-        return false;
-      }
-    } else if (arg == "--block") {
-      if (!ParseInt(value, options.block) || options.block < 1 || options.block > kMaxBlock) {
-        error = "--block wants a frame count from 1 to " + std::to_string(kMaxBlock) + ", not " + Quote(value);
-        return false;
-      }
-    } else if (arg == "--rate") {
-      if (!ParseInt(value, options.rate)) {
-        error = "--rate wants a sample rate in Hz, not " + Quote(value);
-        return false;
-      }
-    } else if (arg == "--precision") {
-      const std::string mode = Lower(value);
-      if (mode == "double") {
-        options.mode = ProcessMode::kDouble;
-      } else if (mode == "float") {
-        options.mode = ProcessMode::kFloat;
-      } else if (mode == "accumulate") {
-        options.mode = ProcessMode::kAccumulate;
-      } else {
-        error = "--precision wants double, float or accumulate, not " + Quote(value);
-        return false;
-      }
-    } else {  // --gain
-      const auto equals = value.rfind('=');
-      GainSetting gain;
-      if (equals == std::string::npos || Trim(value.substr(0, equals)).empty()) {
-        error = "--gain wants BAND=DB, e.g. '80 Hz=-6', not " + Quote(value);
-        return false;
-      }
-      gain.band = Trim(value.substr(0, equals));
-      if (!ParseDecibels(value.substr(equals + 1), gain.decibels)) {
-        error = "gain " + Quote(value.substr(equals + 1)) + " for " + Quote(gain.band) +
-                " is not a number of decibels";
-        return false;
-      }
-      options.gains.push_back(gain);
-    }
+// "BAND=DB" as typed after --gain; the band is matched against the plug-in's
+// names later, the decibels are checked here.
+std::string ParseGain(const std::string& text, GainSetting& gain) {
+  const auto equals = text.rfind('=');
+  if (equals == std::string::npos || Trim(text.substr(0, equals)).empty()) {
+    return Quote(text) + " is not BAND=DB, e.g. '80 Hz=-6'";
   }
-  return true;
+  gain.band = Trim(text.substr(0, equals));
+  if (!ParseDecibels(text.substr(equals + 1), gain.decibels)) {
+    return "gain " + Quote(text.substr(equals + 1)) + " for " + Quote(gain.band) + " is not a number of decibels";
+  }
+  if (gain.decibels < kMinGain || gain.decibels > kMaxGain) {
+    return "gain " + DecibelText(gain.decibels) + " dB for " + Quote(gain.band) + " is outside -60..+30 dB";
+  }
+  return {};
 }
 
-bool CheckGainRanges(const std::vector<GainSetting>& gains, std::string& error) {
-  for (const GainSetting& gain : gains) {
-    if (gain.decibels < kMinGain || gain.decibels > kMaxGain) {
-      error = "gain " + DecibelText(gain.decibels) + " dB for " + Quote(gain.band) + " is outside -60..+30 dB";
-      return false;
-    }
+int MajorFormatFromName(const std::string& name) {
+  if (name == "flac") return SF_FORMAT_FLAC;
+  if (name == "aiff" || name == "aif") return SF_FORMAT_AIFF;
+  return SF_FORMAT_WAV;
+}
+
+// The command line, declared for CLI11 (which also writes --help from it).
+// An exit status when the run ends here: --help, --version or a malformed
+// command line (named on one line in err).
+std::optional<int> ParseArgs(const std::vector<std::string>& args, Options& options, std::ostream& out,
+                             std::ostream& err) {
+  CLI::App app(
+      "Renders an audio file (WAV, FLAC or AIFF; mono or stereo) through the Tarvel\n"
+      "plug-in, with its latency removed so that the output lines up with the input;\n"
+      "measures the response of a setting; or renders a generated demo.",
+      "tarvel-render");
+  app.footer(
+      "Examples:\n"
+      "  tarvel-render in.wav out.flac --gain '80 Hz=-6' --gain '8 kHz=+3'\n\n"
+      "  tarvel-render in.aiff out.wav --chunk mysetting.chunk\n\n"
+      "  tarvel-render --response response.png --gain '800 Hz=+12'\n\n"
+      "  tarvel-render --demo DIR");
+  app.get_formatter()->column_width(30);
+  // Arguments that start with '/' are paths on Windows too, never options.
+  app.allow_windows_style_options(false);
+  app.set_version_flag("--version", "tarvel-render " TARVEL_VERSION);
+  std::vector<std::string> gains;
+  std::string format;
+  std::string precision;
+  app.add_option("INPUT", options.input, "audio file to render")->type_name("");
+  app.add_option("OUTPUT", options.output, "file to write; .wav, .flac, .aif or .aiff chooses the format")
+      ->type_name("");
+  app.add_option("--plugin", options.plugin,
+                 "plug-in file to load (default: $TARVEL_PLUGIN, else the one installed or built with this program)")
+      ->type_name("FILE");
+  app.add_option("--gain", gains, "band gain, repeatable: --gain '80 Hz=-6' --gain '8 kHz=+3' (-60..+30 dB)")
+      ->type_name("'BAND=DB'")
+      ->check([](const std::string& text) {
+        GainSetting gain;
+        return ParseGain(text, gain);
+      });
+  app.add_option("--chunk", options.chunkIn, "restore a saved program chunk (before the --gain settings)")
+      ->type_name("FILE");
+  app.add_option("--save-chunk", options.chunkOut, "save the program chunk of the resulting setting")
+      ->type_name("FILE");
+  app.add_option("--block", options.block, "frames per process call")
+      ->type_name("N")
+      ->check(CLI::Range(1, kMaxBlock))
+      ->capture_default_str();
+  app.add_option("--format", format, "output format where OUTPUT has no known extension (default: the input's)")
+      ->type_name("F")
+      ->transform(CLI::IsMember({"wav", "flac", "aiff", "aif"}, CLI::ignore_case));
+  app.add_option("--precision", precision, "process callback used (default: double where the plug-in has it)")
+      ->type_name("P")
+      ->transform(CLI::IsMember({"double", "float", "accumulate"}, CLI::ignore_case));
+  app.add_option("--response", options.response, "magnitude response of the setting: a .png plot or a .csv table")
+      ->type_name("FILE");
+  app.add_option("--rate", options.rate, "sample rate of a response measured without an input")
+      ->type_name("HZ")
+      ->check(CLI::Range(kMinRate, kMaxRate))
+      ->capture_default_str();
+  app.add_option("--demo", options.demoDir, "render a generated demo signal with a sample setting into DIR")
+      ->type_name("DIR");
+  app.add_flag("--quiet", options.quiet, "no progress bar");
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    out << app.help();
+    return kSuccess;
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what() << "\n";
+    return kSuccess;
+  } catch (const CLI::ParseError& failure) {
+    err << "tarvel-render: " << OneLine(failure.what()) << " (try --help)\n";
+    return kUsageError;
   }
-  return true;
+  for (const std::string& text : gains) ParseGain(text, options.gains.emplace_back());  // checked above
+  if (!format.empty()) options.majorFormat = MajorFormatFromName(format);
+  if (precision == "double") options.mode = ProcessMode::kDouble;
+  if (precision == "float") options.mode = ProcessMode::kFloat;
+  if (precision == "accumulate") options.mode = ProcessMode::kAccumulate;
+  return std::nullopt;
 }
 
 bool CheckRate(double rate, const std::string& what, std::string& error) {
@@ -265,10 +234,26 @@ bool CheckRate(double rate, const std::string& what, std::string& error) {
   return false;
 }
 
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// By default the plug-in installed beside this program (the package's
+// /usr/lib/vst for /usr/bin, the same folder in the Windows zip), else the
+// one built with it.
 std::string PluginPath(const Options& options) {
   if (!options.plugin.empty()) return options.plugin;
   if (const char* path = std::getenv("TARVEL_PLUGIN"); path != nullptr && *path != '\0') return path;
-  return TARVEL_DEFAULT_PLUGIN;
+  const std::filesystem::path program = ProgramFile();
+  if (program.empty()) return {};
+  const std::filesystem::path installed = (program.parent_path() / TARVEL_INSTALLED_PLUGIN).lexically_normal();
+  const std::filesystem::path built = (program.parent_path() / TARVEL_BUILT_PLUGIN).lexically_normal();
+  std::error_code missing;
+  if (!std::filesystem::is_regular_file(installed, missing) && std::filesystem::is_regular_file(built, missing)) {
+    return Utf8(built);
+  }
+  return Utf8(installed);  // also the one to name as missing
 }
 
 std::shared_ptr<const PluginLibrary> LoadPlugin(const Options& options, std::string& error) {
@@ -454,10 +439,12 @@ std::string ShortFormatName(int major) {
   }
 }
 
-int MajorFormatFromName(const std::string& name) {
-  if (name == "flac") return SF_FORMAT_FLAC;
-  if (name == "aiff" || name == "aif") return SF_FORMAT_AIFF;
-  return SF_FORMAT_WAV;
+// The format a file name asks for by its extension, in any case.
+std::optional<int> MajorFormatOfName(const std::string& path) {
+  if (EndsWith(path, ".wav")) return SF_FORMAT_WAV;
+  if (EndsWith(path, ".flac")) return SF_FORMAT_FLAC;
+  if (EndsWith(path, ".aif") || EndsWith(path, ".aiff")) return SF_FORMAT_AIFF;
+  return std::nullopt;
 }
 
 // The input's sample type where the output format can hold it, else 24-bit.
@@ -668,7 +655,6 @@ bool RenderFile(const Options& options, const std::string& inputPath, const Audi
 }
 
 bool ResponseOnly(const Options& options, std::ostream& err, std::string& error) {
-  if (!CheckRate(options.rate, "", error)) return false;
   Setup setup;
   setup.rate = options.rate;
   setup.block = options.block;
@@ -733,7 +719,6 @@ int RunDemo(Options options, std::ostream& out, std::ostream& err) {
       {"80 Hz", 6.0}, {"250 Hz", -3.0}, {"800 Hz", 0.0}, {"2.5 kHz", -12.0}, {"8 kHz", 6.0}};
   gains.insert(gains.end(), options.gains.begin(), options.gains.end());
   options.gains = gains;
-  if (!CheckGainRanges(options.gains, error)) return fail();
 
   const std::filesystem::path dir = PathFromUtf8(options.demoDir);
   std::error_code failure;
@@ -742,10 +727,7 @@ int RunDemo(Options options, std::ostream& out, std::ostream& err) {
     error = "cannot create " + Quote(options.demoDir) + ": " + failure.message();
     return fail();
   }
-  const auto inDir = [&dir](const char* name) {
-    const std::u8string path = (dir / name).u8string();
-    return std::string(path.begin(), path.end());
-  };
+  const auto inDir = [&dir](const char* name) { return Utf8(dir / name); };
   const std::string input = inDir("demo-input.wav");
   const std::string output = inDir("demo-output.wav");
   const std::string plot = inDir("demo-response.png");
@@ -772,23 +754,16 @@ int RunDemo(Options options, std::ostream& out, std::ostream& err) {
 
 int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   Options options;
-  std::string error;
-  if (!ParseArgs(args, options, error)) {
-    err << "tarvel-render: " << OneLine(error) << " (try --help)\n";
-    return kUsageError;
-  }
-  if (options.help) {
-    out << kUsage;
-    return kSuccess;
-  }
+  if (const auto status = ParseArgs(args, options, out, err)) return *status;
   const bool demo = !options.demoDir.empty();
-  const bool render = options.positional.size() == 2;
-  const bool responseOnly = options.positional.empty() && !options.response.empty();
-  if (demo ? !options.positional.empty() : !render && !responseOnly) {
+  const bool render = !options.output.empty();
+  const bool responseOnly = options.input.empty() && !options.response.empty();
+  if (demo ? !options.input.empty() : !render && !responseOnly) {
     err << "tarvel-render: give INPUT OUTPUT, --response FILE or --demo DIR (try --help)\n";
     return kUsageError;
   }
-  if (!CheckResponsePath(options.response, error) || !CheckGainRanges(options.gains, error)) {
+  std::string error;
+  if (!CheckResponsePath(options.response, error)) {
     err << "tarvel-render: " << OneLine(error) << "\n";
     return kFailure;
   }
@@ -796,12 +771,18 @@ int RunRenderTool(const std::vector<std::string>& args, std::ostream& out, std::
 
   bool ok = false;
   if (render) {
+    // The output's name says its format; --format serves names that do not.
+    AudioOutput audio{options.output, MajorFormatOfName(options.output)};
+    if (audio.majorFormat && options.majorFormat && *audio.majorFormat != *options.majorFormat) {
+      err << "tarvel-render: --format " << ShortFormatName(*options.majorFormat) << " contradicts the output name "
+          << Quote(audio.path) << " (" << ShortFormatName(*audio.majorFormat) << ")\n";
+      return kUsageError;
+    }
+    if (!audio.majorFormat) audio.majorFormat = options.majorFormat;
     std::vector<ResponseOutput> responses;
     if (!options.response.empty()) responses.push_back({options.response});
-    AudioOutput audio{options.positional[1], std::nullopt};
-    if (!options.format.empty()) audio.majorFormat = MajorFormatFromName(options.format);
     RenderSummary summary;
-    ok = RenderFile(options, options.positional[0], audio, responses, err, summary, error);
+    ok = RenderFile(options, options.input, audio, responses, err, summary, error);
     if (ok) {
       out << "wrote " << audio.path << ": " << summary.frames << " frames, " << summary.latency
           << " samples of plug-in latency removed\n";

@@ -1,0 +1,69 @@
+# What users install: a Debian package from a Linux build, a zip from the
+# Windows build (scripts/package.sh makes both with CPack). Their files form
+# the component "dist", which a plain `cmake --install` leaves out.
+if(NOT TARGET Tarvel OR NOT TARGET tarvel-render)
+  return()
+endif()
+
+set(CPACK_PACKAGE_NAME tarvel)
+set(CPACK_PACKAGE_VENDOR Corvane)
+set(CPACK_PACKAGE_CONTACT "Corvane <tarvel@corvane.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "linear-phase five-band graphic equaliser (VST 2.4 plug-in)")
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};Tarvel;dist;/")
+set(CPACK_STRIP_FILES TRUE)
+
+if(WIN32)
+  # tarvel-render.exe finds the DLL beside itself (tools/render/CMakeLists.txt).
+  install(TARGETS Tarvel LIBRARY DESTINATION . COMPONENT dist EXCLUDE_FROM_ALL)
+  install(TARGETS tarvel-render RUNTIME DESTINATION . COMPONENT dist EXCLUDE_FROM_ALL)
+  configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
+  configure_file(LICENSE LICENSE.txt COPYONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .
+          COMPONENT dist EXCLUDE_FROM_ALL)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME Tarvel-${PROJECT_VERSION}-win64)
+  include(CPack)
+  return()
+endif()
+
+# Linux: /usr/lib/vst is where Debian's plug-in packages put theirs and where
+# Linux hosts look by default; tarvel-render in /usr/bin finds it as
+# ../lib/vst (tools/render/CMakeLists.txt).
+set(doc share/doc/tarvel)
+install(TARGETS Tarvel LIBRARY DESTINATION lib/vst COMPONENT dist EXCLUDE_FROM_ALL
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+install(TARGETS tarvel-render RUNTIME DESTINATION bin COMPONENT dist EXCLUDE_FROM_ALL)
+
+# The manual page from tarvel-render's own --help and --version; Debian wants
+# it and the changelog compressed with gzip -9n.
+find_program(TARVEL_HELP2MAN help2man REQUIRED)
+find_program(TARVEL_GZIP gzip REQUIRED)
+add_custom_command(OUTPUT tarvel-render.1.gz changelog.gz
+  COMMAND ${TARVEL_HELP2MAN} --no-info --section 1 --output tarvel-render.1
+          --name "render audio files through the Tarvel equaliser" $<TARGET_FILE:tarvel-render>
+  COMMAND ${TARVEL_GZIP} -9nf tarvel-render.1
+  COMMAND ${TARVEL_GZIP} -9n <${PROJECT_SOURCE_DIR}/packaging/changelog >changelog.gz
+  DEPENDS tarvel-render ${PROJECT_SOURCE_DIR}/packaging/changelog
+  COMMENT "Manual page of tarvel-render")
+add_custom_target(tarvel_package_docs ALL DEPENDS tarvel-render.1.gz changelog.gz)
+install(FILES ${PROJECT_BINARY_DIR}/tarvel-render.1.gz DESTINATION share/man/man1 COMPONENT dist EXCLUDE_FROM_ALL)
+install(FILES README.md packaging/copyright ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${doc}
+        COMPONENT dist EXCLUDE_FROM_ALL)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Depends: from the libraries the binaries link (dpkg-shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The summary above is its first line.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tarvel is a five-band, linear-phase graphic equaliser for one stereo pair,
+as a VST 2.4 effect plug-in in /usr/lib/vst, where Linux hosts such as
+Ardour look by default. Its bands sit at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and
+8 kHz, each from -60 dB to +30 dB.
+
+tarvel-render renders WAV, FLAC and AIFF files through the plug-in without a
+host, and measures or plots the response of a setting.")
+include(CPack)

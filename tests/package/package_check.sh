@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# What users install, used as they would use it.
+# - The Windows zip: its Tarvel.dll, alone in a folder, loads under Wine in the
+#   zip's tarvel-render.exe, which otherwise finds the DLL beside itself.
+# - The Debian package: lintian reports no error. Installed with apt-get, it
+#   puts Tarvel.so in /usr/lib/vst, where Ardour finds it with a fresh HOME and
+#   no LXVST_PATH once Ardour's scanner has read it; /usr/bin/tarvel-render
+#   tells its version and renders through it; apt-get remove leaves nothing.
+#   Installing needs root, or TARVEL_INSTALL_TEST=1 and sudo; otherwise that
+#   part is skipped, and says so.
+#
+# usage: package_check.sh PACKAGE.deb PACKAGE.zip WORK_DIR
+set -euo pipefail
+deb=$(realpath "$1") zip=$(realpath "$2") work=$3
+here=$(cd "$(dirname "$0")" && pwd)
+fail() { echo "package: $*"; exit 1; }
+rm -rf "$work"
+mkdir -p "$work"
+work=$(realpath "$work")
+unset TARVEL_PLUGIN
+
+# The zip, unpacked as a user would.
+(cd "$work" && cmake -E tar xf "$zip")
+unpacked=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'Tarvel-*')
+for file in Tarvel.dll tarvel-render.exe README.txt LICENSE.txt; do
+  [ -f "$unpacked/$file" ] || fail "the zip lacks $file"
+done
+mkdir "$work/alone"
+cp "$unpacked/Tarvel.dll" "$work/alone/"
+wine=$here/../../scripts/wine-run.sh
+"$wine" "$unpacked/tarvel-render.exe" --plugin "$work/alone/Tarvel.dll" --response "$work/alone.csv" >"$work/wine.log" 2>&1 \
+  || { cat "$work/wine.log"; fail "Tarvel.dll does not load from a folder of its own"; }
+"$wine" "$unpacked/tarvel-render.exe" --response "$work/beside.csv" >"$work/wine.log" 2>&1 \
+  || { cat "$work/wine.log"; fail "tarvel-render.exe does not find the Tarvel.dll beside it"; }
+cmp -s "$work/alone.csv" "$work/beside.csv" || fail "the two responses of the zip's plug-in differ"
+echo "package: the zip's Tarvel.dll loads alone under Wine; its tarvel-render.exe finds it"
+
+lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian reports errors"; }
+grep -v "running with root privileges" "$work/lintian.log" || true  # its warnings
+echo "package: lintian reports no error"
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  if [ "${TARVEL_INSTALL_TEST:-0}" != 1 ]; then
+    echo "package: SKIPPED installing $(basename "$deb"): needs root (or TARVEL_INSTALL_TEST=1 with sudo)"
+    exit 0
+  fi
+  SUDO=sudo
+fi
+installed() { dpkg-query -W -f='${Status}' tarvel 2>/dev/null | grep -q "ok installed"; }
+if installed; then
+  echo "package: SKIPPED installing $(basename "$deb"): tarvel is already installed here, left as it is"
+  exit 0
+fi
+apt_get() { $SUDO env DEBIAN_FRONTEND=noninteractive apt-get -y -q "$@" >>"$work/apt.log" 2>&1; }
+trap 'if installed; then apt_get remove tarvel || true; fi' EXIT
+apt_get install "$deb" || { cat "$work/apt.log"; fail "apt-get cannot install $deb"; }
+
+version=$(dpkg-deb -f "$deb" Version)
+[ -f /usr/lib/vst/Tarvel.so ] || fail "no /usr/lib/vst/Tarvel.so"
+[ "$(/usr/bin/tarvel-render --version)" = "tarvel-render $version" ] || fail "tarvel-render --version does not say $version"
+for file in /usr/share/man/man1/tarvel-render.1.gz /usr/share/doc/tarvel/copyright /usr/share/doc/tarvel/README.md; do
+  [ -f "$file" ] || fail "no $file"
+done
+# The demo, then its input to FLAC, with the plug-in tarvel-render finds itself.
+/usr/bin/tarvel-render --demo "$work/demo" >/dev/null 2>"$work/render.log" \
+  && /usr/bin/tarvel-render --quiet "$work/demo/demo-input.wav" "$work/out.flac" --gain "80 Hz=-6" >/dev/null 2>>"$work/render.log" \
+  || { cat "$work/render.log"; fail "/usr/bin/tarvel-render cannot render"; }
+[ "$(head -c 4 "$work/out.flac")" = fLaC ] || fail "out.flac is not a FLAC file"
+echo "package: installed $(basename "$deb"); /usr/bin/tarvel-render $version renders with /usr/lib/vst/Tarvel.so"
+
+# Ardour with a fresh HOME and LXVST_PATH unset searches its default path. A
+# scan counts only if it is newer than the plug-in file in whole seconds.
+home=$work/home
+mkdir -p "$home"
+while [ "$(date +%s)" -le "$(stat -c %Y /usr/lib/vst/Tarvel.so)" ]; do sleep 0.2; done
+(
+  export HOME=$home XDG_CONFIG_HOME=$home/.config XDG_CACHE_HOME=$home/.cache XDG_DATA_HOME=$home/.local/share
+  unset LXVST_PATH
+  LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst-scanner -f /usr/lib/vst/Tarvel.so >"$work/scan.log" 2>&1 \
+    || { cat "$work/scan.log"; fail "Ardour's scanner cannot load /usr/lib/vst/Tarvel.so"; }
+  TARVEL_SESSION_DIR=$work/session /usr/bin/ardour7-lua "$here/list_plugins.lua" >"$work/list.log" 2>&1 \
+    || { cat "$work/list.log"; fail "Ardour cannot list its plug-ins"; }
+  grep -qx "lxvst Tarvel /usr/lib/vst/Tarvel.so" "$work/list.log" \
+    || { cat "$work/list.log"; fail "Ardour does not find Tarvel in its default search path"; }
+)
+echo "package: Ardour finds Tarvel in /usr/lib/vst with a fresh HOME and no LXVST_PATH"
+
+apt_get remove tarvel || { cat "$work/apt.log"; fail "apt-get cannot remove tarvel"; }
+! installed || fail "tarvel is still installed after apt-get remove"
+left=$(find /usr/lib/vst /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*')
+[ -z "$left" ] || fail "left behind after apt-get remove: $left"
+echo "package: removed cleanly"
