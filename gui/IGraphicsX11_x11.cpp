@@ -287,7 +287,8 @@ void IGraphicsX11::SetEditorSize(int w, int h) {
 
 bool IGraphicsX11::PresentRect(const PixelRect& rect) {
   LICE_SysBitmap* bitmap = DrawBitmap();
-  if (!window || !image || connectionBroken || !bitmap) return false;
+  if (!window) return true;  // a closed editor paints into its bitmap only
+  if (!image || connectionBroken || !bitmap) return false;
   // A resized bitmap moves its pixels: the image follows, still without a copy.
   image->data = reinterpret_cast<char*>(bitmap->Pixels());
   image->width = bitmap->PixelWidth();
@@ -355,15 +356,14 @@ void IGraphicsX11::Tick() {
   }
   if (!window) return;
   PixelRect dirty;
-  bool any = CollectDirtyRect(dirty);
-  if (!exposed.IsEmpty()) {
-    dirty = Unite(dirty, exposed);
-    exposed = PixelRect{};
-    any = true;
-  }
-  if (!any || !window) return;
+  const bool controlsDirty = CollectDirtyRect(dirty);
+  if (!controlsDirty && exposed.IsEmpty()) return;
+  dirty = Unite(dirty, exposed);
+  exposed = PixelRect{};
   RenderRect(dirty);
-  if (editControl) editState = kEditRefresh;
+  // As on Windows, a field over controls that changed shows their value
+  // again at the next tick; typing and exposure alone do not.
+  if (controlsDirty && editControl) editState = kEditRefresh;
   // The frame is on the screen when the tick ends, and errors are in.
   if (display && !connectionBroken) XSync(display, False);
 }

@@ -45,6 +45,8 @@ class IGraphicsX11 final : public IGraphics {
   IGraphicsX11(IPlugBase& plug, int width, int height, int frameRate, void* module);
   ~IGraphicsX11() override;
 
+  // Puts rect of the draw bitmap (and the edit field over it) on the window;
+  // true with no window open, false when an open window cannot be reached.
   bool PresentRect(const PixelRect& rect) override;
   void SetEditorSize(int width, int height) override;
   bool HasWindow() override { return window != 0; }
