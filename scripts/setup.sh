@@ -19,6 +19,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libsndfile1-dev gnuplot-nox
   ardour lsp-plugins-vst
+  libx11-dev x11-utils
 )
 
 missing=()
