@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "effect/IDrawControl.h"
 #include "effect/Tarvel.h"
 #include "gui/IGraphicsX11_x11.h"
 #include "tools/host/X11Window_x11.h"
