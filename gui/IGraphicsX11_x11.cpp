@@ -268,7 +268,8 @@ void IGraphicsX11::ReleaseConnection() {
     XDestroyImage(image);
     image = nullptr;
   }
-  if (gc) XFreeGC(display, gc);
+  // A dead connection takes no more requests; XCloseDisplay frees what it can.
+  if (gc && !connectionBroken) XFreeGC(display, gc);
   gc = nullptr;
   if (!connectionBroken) XSync(display, False);
   XCloseDisplay(display);
@@ -414,8 +415,9 @@ void IGraphicsX11::HandleEvent(void* raw) {
       return;
     }
     case LeaveNotify:
-      // Windows reports a leave only to a window that tracks the hover.
-      if (event.xcrossing.mode == NotifyNormal && TrackHover()) DispatchMouseLeave();
+      // Windows reports a leave only to a window that tracks the hover and
+      // does not hold the mouse.
+      if (event.xcrossing.mode == NotifyNormal && !captured && TrackHover()) DispatchMouseLeave();
       return;
     case KeyPress: {
       if (editControl) {

@@ -38,7 +38,7 @@ class IGraphicsX11 final : public IGraphics {
 
   // Windows' shortest timer period: the fastest tick on both platforms.
   static constexpr std::chrono::milliseconds kMinTickPeriod{10};
-  // Two presses of the left button at most this far apart in time (and 4
+  // Two presses of the left button at most this far apart in time (and 2
   // pixels in each direction) make a double-click.
   static constexpr unsigned long kDoubleClickMs = 500;
 
