@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/render/RenderTestSupport.h"
+#include "tests/support/PictureFormula.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 
@@ -139,13 +140,15 @@ int Picture(const std::vector<std::string>& args) {
   const size_t read = std::fread(rgb.data(), 1, rgb.size(), file);
   std::fclose(file);
   if (read != rgb.size() - 1) return Fail("the capture is not 768 x 768 pixels");
-  const int f = rgb[0] * 2 + (rgb[2] & 1);
+  const int f = FrameOfCorner(static_cast<std::uint32_t>(rgb[0]) << 16 | rgb[1] << 8 | rgb[2], 0);
+  if (f < 0) return Fail("pixel (0, 0) is no frame's");
   int wrong = 0;
   int inked = 0;
   for (int j = 0; j < kSize; ++j) {
     for (int k = 0; k < kSize; ++k) {
       const unsigned char* got = &rgb[(static_cast<size_t>(j) * kSize + k) * 3];
-      const int plain[3] = {((j + f + k) / 2) & 0xFF, (j + f) & 0xFF, (k + f) & 0xFF};
+      const std::uint32_t p = PicturePixel(k, j, f, 0, 0);
+      const int plain[3] = {static_cast<int>(p >> 16), static_cast<int>(p >> 8 & 0xFF), static_cast<int>(p & 0xFF)};
       if (got[0] == plain[0] && got[1] == plain[1] && got[2] == plain[2]) continue;
       // White ink; the blend may leave a channel up to two below the picture.
       if (j >= kTextTop && got[0] + 2 >= plain[0] && got[1] + 2 >= plain[1] && got[2] + 2 >= plain[2]) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "PluginFile.h"
+#include "tests/support/PictureFormula.h"
 #include "tools/host/X11Window_x11.h"
 
 // The live heap of a sanitizer build (its allocator bypasses malloc's counts).
@@ -25,28 +26,25 @@ namespace {
 constexpr int kSize = 768;
 constexpr int kTextTop = 756;
 
-// The picture as written down, for a zero audio summary: blue, green and red
-// of pixel (k, j) at frame f.
-std::uint32_t Expected(int k, int j, int f) {
-  const auto byte = [](int v) { return static_cast<std::uint32_t>(v) & 0xFF; };
-  return byte(k + f) | byte(j + f) << 8 | byte((j + f + k) / 2) << 16;
-}
-
-// Checks every pixel against the formula and the text line at the bottom
-// (white ink over the picture, nowhere else); answers the frame modulo 512,
-// which is all that the bytes tell, or -1 after a failure.
+// Checks every pixel against the formula for a zero audio summary and the
+// text line at the bottom (white ink over the picture, nowhere else); answers
+// the frame modulo 512, which is all that the bytes tell, or -1 after a failure.
 int CheckPicture(const std::vector<std::uint32_t>& pixels) {
   if (pixels.size() != static_cast<std::size_t>(kSize * kSize)) {
     ADD_FAILURE() << "no pixels read";
     return -1;
   }
-  const int f = static_cast<int>((pixels[0] >> 16 & 0xFF) * 2 + (pixels[0] & 1));
+  const int f = FrameOfCorner(pixels[0], 0);
+  if (f < 0) {
+    ADD_FAILURE() << "pixel (0, 0) is no frame's: " << std::hex << pixels[0];
+    return -1;
+  }
   int wrong = 0;
   int inked = 0;
   for (int j = 0; j < kSize; ++j) {
     for (int k = 0; k < kSize; ++k) {
       const std::uint32_t got = pixels[j * kSize + k];
-      const std::uint32_t plain = Expected(k, j, f);
+      const std::uint32_t plain = PicturePixel(k, j, f, 0, 0);
       if (got == plain) continue;
       // Ink moves each channel toward white (the blend's two truncations may
       // leave it two below).

@@ -1,5 +1,8 @@
 #include "tools/host/X11Window_x11.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include <X11/Xlib.h>
 #include <X11/XKBlib.h>
 #include <X11/Xutil.h>
@@ -20,7 +23,7 @@ void Send(Display* display, Window target, XEvent& event, long mask) {
 std::unique_ptr<X11HostWindow> X11HostWindow::Create(int width, int height, std::string& error) {
   Display* display = XOpenDisplay(nullptr);
   if (!display) {
-    error = "cannot open the X display (is DISPLAY set?)";
+    error = std::string("cannot open the X display (is DISPLAY set?): ") + std::strerror(errno);
     return nullptr;
   }
   const int screen = DefaultScreen(display);
