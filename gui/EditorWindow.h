@@ -1,7 +1,8 @@
 #pragma once
 // The platform's window layer for an editor: the graphics object that opens
 // the editor window in the host's window and drives its ticks. Windows:
-// IGraphicsWin (gui/IGraphicsWin_win32.cpp).
+// IGraphicsWin (gui/IGraphicsWin_win32.cpp); X11: IGraphicsX11
+// (gui/IGraphicsX11_x11.cpp).
 
 #include <memory>
 

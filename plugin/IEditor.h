@@ -19,6 +19,9 @@ class IEditor {
   // native window, or null.
   virtual void* OpenEditorWindow(void* parent) = 0;
   virtual void CloseEditorWindow() = 0;
+  // The host's idle call for an open editor (effEditIdle), on the GUI thread
+  // outside the instance lock. Window systems without a window timer tick here.
+  virtual void Idle() {}
   virtual int Width() const = 0;
   virtual int Height() const = 0;
 };

@@ -121,8 +121,14 @@ VstIntPtr IPlugVST::VSTDispatcher(AEffect* record, VstInt32 opcode, VstInt32 ind
   if (!plug) return 0;
   VstIntPtr result = 0;
   try {
-    LockGuard guard(plug->instanceLock);
-    result = plug->Dispatch(opcode, index, value, ptr, opt);
+    if (opcode == effEditIdle) {
+      // The editor's tick paints for a while: outside the lock, like a window
+      // timer's tick, so that the audio thread never waits for it.
+      if (plug->editor) plug->editor->Idle();
+    } else {
+      LockGuard guard(plug->instanceLock);
+      result = plug->Dispatch(opcode, index, value, ptr, opt);
+    }
   } catch (...) {
     // Nothing may unwind into the host; a call that could not complete
     // answers as a failed one.

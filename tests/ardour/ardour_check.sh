@@ -2,7 +2,9 @@
 # A real third-party host, headless: Ardour's plug-in scanner reads the
 # plug-in file, and an Ardour session with one stereo track through the
 # plug-in exports the same audio as tarvel-render (after Ardour's latency
-# compensation) to within -100 dB.
+# compensation) to within -100 dB. Then Ardour's GUI, under Xvfb, opens the
+# session with the plug-in's own editor, whose picture is checked
+# (ardour_gui.sh).
 #
 # usage: ardour_check.sh PLUGIN.so TARVEL_RENDER ARDOUR_HELPER WORK_DIR
 set -euo pipefail
@@ -37,7 +39,7 @@ for expected in "name=\"$(field name)\"" "n_inputs=\"$(field inputs)\"" "n_outpu
                 "has_editor=\"$(field editor)\"" "id=\"$(field id)\""; do
   grep -q "$expected" "$cache" || { cat "$cache"; echo "ardour: the scan cache lacks $expected"; exit 1; }
 done
-[ "$(field name)" = Tarvel ] && [ "$(field inputs)" = 2 ] && [ "$(field outputs)" = 2 ] \
+[ "$(field name)" = Tarvel ] && [ "$(field inputs)" = 2 ] && [ "$(field outputs)" = 2 ] && [ "$(field editor)" = 1 ] \
   || { echo "ardour: unexpected identity: $info"; exit 1; }
 step "scanner: $(field name), $(field inputs) in / $(field outputs) out, editor $(field editor)"
 
@@ -82,3 +84,7 @@ step "session exported"
 "$helper" compare "$work/reference.wav" "$work/ardour.wav" $offset $frames \
   || { echo "ardour: Ardour's render differs from tarvel-render"; exit 1; }
 step "compared"
+
+xvfb-run -a -s "-screen 0 1920x1080x24" "$here/ardour_gui.sh" "$session" "$name" "$helper" "$work" \
+  || { echo "ardour: the plug-in's editor in Ardour's GUI failed its check"; exit 1; }
+step "editor in Ardour's GUI"

@@ -1,6 +1,6 @@
 // Small jobs for the Ardour check (ardour_check.sh): test signals, the
 // plug-in's normalised parameter values and identity as a host reads them,
-// and the comparison of two renders.
+// and the comparison of two renders; and the check of a capture of the editor.
 
 #include <cmath>
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/render/RenderTestSupport.h"
+#include "tests/support/PictureFormula.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 
@@ -126,12 +127,48 @@ int Compare(std::vector<std::string> args) {
   return (expectDifferent ? different : same) ? 0 : 1;
 }
 
+// picture RGB: a capture of the editor (768 x 768, 8-bit red, green, blue)
+// against the picture's formula for a zero audio summary at the frame its
+// first pixel tells (modulo 512), with the text line's ink at the bottom.
+int Picture(const std::vector<std::string>& args) {
+  constexpr int kSize = 768;
+  constexpr int kTextTop = 756;
+  if (args.size() != 1) return Fail("picture RGB");
+  std::FILE* file = std::fopen(args[0].c_str(), "rb");
+  if (file == nullptr) return Fail("cannot read " + args[0]);
+  std::vector<unsigned char> rgb(kSize * kSize * 3 + 1);
+  const size_t read = std::fread(rgb.data(), 1, rgb.size(), file);
+  std::fclose(file);
+  if (read != rgb.size() - 1) return Fail("the capture is not 768 x 768 pixels");
+  const int f = FrameOfCorner(static_cast<std::uint32_t>(rgb[0]) << 16 | rgb[1] << 8 | rgb[2], 0);
+  if (f < 0) return Fail("pixel (0, 0) is no frame's");
+  int wrong = 0;
+  int inked = 0;
+  for (int j = 0; j < kSize; ++j) {
+    for (int k = 0; k < kSize; ++k) {
+      const unsigned char* got = &rgb[(static_cast<size_t>(j) * kSize + k) * 3];
+      const std::uint32_t p = PicturePixel(k, j, f, 0, 0);
+      const int plain[3] = {static_cast<int>(p >> 16), static_cast<int>(p >> 8 & 0xFF), static_cast<int>(p & 0xFF)};
+      if (got[0] == plain[0] && got[1] == plain[1] && got[2] == plain[2]) continue;
+      // White ink; the blend may leave a channel up to two below the picture.
+      if (j >= kTextTop && got[0] + 2 >= plain[0] && got[1] + 2 >= plain[1] && got[2] + 2 >= plain[2]) {
+        ++inked;
+      } else if (++wrong <= 3) {
+        std::fprintf(stderr, "ardour_helper: frame %d, pixel (%d, %d) is %d %d %d, not %d %d %d\n", f, k, j, got[0],
+                     got[1], got[2], plain[0], plain[1], plain[2]);
+      }
+    }
+  }
+  std::printf("picture at frame %d (mod 512): %d pixels off the formula, %d pixels of text ink\n", f, wrong, inked);
+  return wrong == 0 && inked > 40 ? 0 : 1;
+}
+
 }  // namespace
 }  // namespace tarvel::test
 
 int main(int argc, char** argv) {
   using namespace tarvel::test;
-  if (argc < 2) return Fail("noise | split | params | info | compare ...");
+  if (argc < 2) return Fail("noise | split | params | info | compare | picture ...");
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "noise") return MakeNoise(args);
@@ -139,5 +176,6 @@ int main(int argc, char** argv) {
   if (command == "params") return Params(args);
   if (command == "info") return Info(args);
   if (command == "compare") return Compare(args);
+  if (command == "picture") return Picture(args);
   return Fail("unknown command " + command);
 }

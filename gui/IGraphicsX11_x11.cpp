@@ -1,0 +1,613 @@
+#include "gui/IGraphicsX11_x11.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "gui/BitmapCache.h"
+#include "gui/EditorWindow.h"
+#include "gui/ImageResources.h"
+#include "plugin/Parameter.h"
+#include "raster/LICE_SysBitmap.h"
+#include "text/BitmapFont.h"
+#include "text/TextLabel.h"
+
+// Xlib last: its macros (None, Bool, Status...) must not meet the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+namespace tarvel {
+
+// Which connections are editors', so that the process-wide error handler
+// keeps their errors and passes every other connection's on. The handler is
+// installed with the first open editor and put back with the last.
+class X11Connections {
+ public:
+  static void Add(Display* display, IGraphicsX11* graphics) {
+    std::lock_guard lock(mutex);
+    if (entries.empty()) previous = XSetErrorHandler(&OnError);
+    entries.push_back({display, graphics});
+  }
+
+  static void Remove(Display* display) {
+    std::lock_guard lock(mutex);
+    std::erase_if(entries, [display](const Entry& e) { return e.display == display; });
+    if (!entries.empty()) return;
+    // Someone may have installed a handler over ours meanwhile: keep theirs
+    // (it may chain to ours, which keeps passing errors on to `previous`).
+    XErrorHandler current = XSetErrorHandler(previous);
+    if (current != &OnError) XSetErrorHandler(current);
+  }
+
+  static int OnError(Display* display, XErrorEvent* event) {
+    XErrorHandler chained = nullptr;
+    {
+      std::lock_guard lock(mutex);
+      for (const Entry& e : entries) {
+        if (e.display == display) {
+          ++e.graphics->caughtErrors;
+          return 0;
+        }
+      }
+      chained = previous;
+    }
+    return chained ? chained(display, event) : 0;
+  }
+
+  // The server went away: Xlib would exit the process after its I/O error
+  // handler; returning here leaves the connection dead instead.
+  static void OnIoExit(Display*, void* graphics) { static_cast<IGraphicsX11*>(graphics)->connectionBroken = true; }
+
+ private:
+  struct Entry {
+    Display* display;
+    IGraphicsX11* graphics;
+  };
+
+  static inline std::mutex mutex;
+  static inline std::vector<Entry> entries;
+  static inline XErrorHandler previous = nullptr;
+};
+
+namespace {
+
+constexpr std::size_t kEditTextChars = 999;
+constexpr std::uint32_t kFieldInk = 0xFF000000u;
+constexpr std::uint32_t kFieldPaper = 0xFFFFFFFFu;
+constexpr std::uint32_t kFieldBorder = 0xFF808080u;
+constexpr int kFieldHeight = 18;
+
+PixelRect Unite(const PixelRect& a, const PixelRect& b) {
+  if (a.IsEmpty()) return b;
+  if (b.IsEmpty()) return a;
+  return PixelRect{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                   std::max(a.bottom, b.bottom)};
+}
+
+bool Inside(const PixelRect& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
+unsigned int ButtonMask(unsigned int button) {
+  switch (button) {
+    case Button1: return Button1Mask;
+    case Button2: return Button2Mask;
+    case Button3: return Button3Mask;
+    default: return 0;
+  }
+}
+
+MouseMods ModsOf(unsigned int state) {
+  return MouseMods{(state & Button1Mask) != 0, (state & Button3Mask) != 0, (state & ShiftMask) != 0,
+                   (state & ControlMask) != 0, (state & Mod1Mask) != 0};
+}
+
+// A visual whose pixels are our bitmap's bytes: 24-bit TrueColor, red in the
+// third byte, blue in the first, 32 bits a pixel in images.
+bool IsBitmapVisual(Display* display, const Visual* visual, int depth) {
+  if (depth != 24 || visual->c_class != TrueColor || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 ||
+      visual->blue_mask != 0xFF) {
+    return false;
+  }
+  int count = 0;
+  XPixmapFormatValues* formats = XListPixmapFormats(display, &count);
+  bool fits = false;
+  for (int i = 0; i < count; ++i) fits |= formats[i].depth == 24 && formats[i].bits_per_pixel == 32;
+  if (formats) XFree(formats);
+  return fits;
+}
+
+// Everything up to and including the last slash of path.
+void FolderOf(const char* path, std::string& folder) {
+  folder.clear();
+  const char* last = path ? std::strrchr(path, '/') : nullptr;
+  if (last) folder.assign(path, static_cast<std::size_t>(last - path + 1));
+}
+
+LICE_IBitmap* CachedResource(void* module, int id, const char* name) {
+  BitmapCache& cache = BitmapCache::Instance();
+  if (LICE_IBitmap* bitmap = cache.Find(id)) return bitmap;
+  std::unique_ptr<LICE_IBitmap> decoded(LoadImageResource(module, id, name));
+  return decoded ? cache.Add(id, std::move(decoded)) : nullptr;
+}
+
+// The module's bitmap font, as the editor's text line uses it; built with the
+// first edit field of the process and kept. Null when the module has none.
+const BitmapFont* EditFont(void* module) {
+  static const std::unique_ptr<BitmapFont> font = [module]() -> std::unique_ptr<BitmapFont> {
+    LICE_IBitmap* limits = CachedResource(module, 101, "img/font/font12_limits.png");
+    LICE_IBitmap* glyphs = CachedResource(module, 100, "img/font/font12.png");
+    if (!limits || !glyphs) return nullptr;
+    return BuildBitmapFont(ImageView{glyphs->PixelWidth(), glyphs->PixelHeight(), glyphs->Pixels()},
+                           ImageView{limits->PixelWidth(), limits->PixelHeight(), limits->Pixels()}, -5);
+  }();
+  return font.get();
+}
+
+void FillRect(LICE_SysBitmap& bitmap, const PixelRect& r, std::uint32_t colour) {
+  for (int y = r.top; y < r.bottom; ++y) {
+    LICE_Pixel* row = bitmap.Pixels() + static_cast<std::ptrdiff_t>(y) * bitmap.RowStride();
+    std::fill(row + r.left, row + r.right, colour);
+  }
+}
+
+}  // namespace
+
+int KeyCodeForKeysym(unsigned long keysym) {
+  switch (keysym) {
+    case XK_space: return kKeySpace;
+    case XK_Up: return kKeyUp;
+    case XK_Down: return kKeyDown;
+    case XK_Left: return kKeyLeft;
+    case XK_Right: return kKeyRight;
+    default: break;
+  }
+  if (keysym >= XK_0 && keysym <= XK_9) return kKeyDigit0 + static_cast<int>(keysym - XK_0);
+  if (keysym >= XK_A && keysym <= XK_Z) return kKeyLetterA + static_cast<int>(keysym - XK_A);
+  if (keysym >= XK_a && keysym <= XK_z) return kKeyLetterA + static_cast<int>(keysym - XK_a);
+  return -1;
+}
+
+IGraphicsX11::IGraphicsX11(IPlugBase& owner, int w, int h, int fps, void* module)
+    : IGraphics(owner, w, h, fps),
+      moduleHandle(module),
+      tickPeriod(std::max<std::chrono::steady_clock::duration>(
+          kMinTickPeriod, std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(1.0 / FrameRate())))) {}
+
+IGraphicsX11::~IGraphicsX11() { CloseEditorWindow(); }
+
+void* IGraphicsX11::GetNativeWindow() { return window ? reinterpret_cast<void*>(window) : nullptr; }
+
+void* IGraphicsX11::OpenEditorWindow(void* parent) {
+  if (display) CloseEditorWindow();
+  const auto parentWindow = static_cast<Window>(reinterpret_cast<std::uintptr_t>(parent));
+  if (parentWindow == 0 || !DrawBitmap()) return nullptr;
+  display = XOpenDisplay(nullptr);
+  if (!display) return nullptr;
+  X11Connections::Add(display, this);
+  XSetIOErrorExitHandler(display, &X11Connections::OnIoExit, this);
+  connectionBroken = false;
+  const int errorsBefore = caughtErrors;
+
+  XWindowAttributes parentAttributes{};
+  if (!XGetWindowAttributes(display, parentWindow, &parentAttributes)) {
+    ReleaseConnection();
+    return nullptr;
+  }
+  Visual* chosen = parentAttributes.visual;
+  if (!IsBitmapVisual(display, chosen, parentAttributes.depth)) {
+    // A parent of another visual (an alpha one, say) gets a child of a
+    // fitting visual with its own colormap.
+    XVisualInfo info{};
+    if (!XMatchVisualInfo(display, XScreenNumberOfScreen(parentAttributes.screen), 24, TrueColor, &info) ||
+        !IsBitmapVisual(display, info.visual, 24)) {
+      ReleaseConnection();
+      return nullptr;
+    }
+    chosen = info.visual;
+    colormap = XCreateColormap(display, parentWindow, chosen, AllocNone);
+  }
+  XSetWindowAttributes attributes{};
+  attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | LeaveWindowMask |
+                          KeyPressMask | StructureNotifyMask;
+  attributes.background_pixmap = None;  // the bitmap covers every pixel: no flash of background
+  unsigned long valueMask = CWEventMask | CWBackPixmap;
+  if (colormap) {
+    attributes.colormap = colormap;
+    attributes.border_pixel = 0;
+    valueMask |= CWColormap | CWBorderPixel;
+  }
+  window = XCreateWindow(display, parentWindow, 0, 0, static_cast<unsigned>(Width()), static_cast<unsigned>(Height()),
+                         0, 24, InputOutput, chosen, valueMask, &attributes);
+  gc = XCreateGC(display, window, 0, nullptr);
+  LICE_SysBitmap* bitmap = DrawBitmap();
+  image = XCreateImage(display, chosen, 24, ZPixmap, 0, reinterpret_cast<char*>(bitmap->Pixels()),
+                       static_cast<unsigned>(bitmap->PixelWidth()), static_cast<unsigned>(bitmap->PixelHeight()), 32,
+                       bitmap->RowStride() * 4);
+  if (image) image->byte_order = LSBFirst;  // our bytes' order; Xlib swaps for a big-endian server
+  XMapWindow(display, window);
+  XSync(display, False);
+  // The parent may have gone between the host's call and ours.
+  if (!image || caughtErrors != errorsBefore || connectionBroken) {
+    CloseEditorWindow();
+    return nullptr;
+  }
+  captured = false;
+  lastPressCounts = false;
+  exposed = PixelRect{};
+  lastTick = {};
+  MarkAllDirty();
+  return reinterpret_cast<void*>(window);
+}
+
+void IGraphicsX11::CloseEditorWindow() {
+  CloseEditField();
+  editState = kEditNone;
+  if (!display) return;
+  if (!connectionBroken) {
+    // A window that went with its parent is already destroyed: the server's
+    // BadWindow goes to our handler during the sync.
+    if (window) XDestroyWindow(display, window);
+    if (colormap) XFreeColormap(display, colormap);
+  }
+  window = 0;
+  colormap = 0;
+  ReleaseConnection();
+}
+
+void IGraphicsX11::ReleaseConnection() {
+  if (image) {
+    image->data = nullptr;  // the draw bitmap's pixels are not the image's to free
+    XDestroyImage(image);
+    image = nullptr;
+  }
+  // A dead connection takes no more requests; XCloseDisplay frees what it can.
+  if (gc && !connectionBroken) XFreeGC(display, gc);
+  gc = nullptr;
+  if (!connectionBroken) XSync(display, False);
+  XCloseDisplay(display);
+  X11Connections::Remove(display);
+  display = nullptr;
+  window = 0;
+  colormap = 0;
+}
+
+void IGraphicsX11::SetEditorSize(int w, int h) {
+  IGraphics::SetEditorSize(w, h);  // also resizes the draw bitmap
+  if (!display || connectionBroken) return;
+  if (window) XResizeWindow(display, window, static_cast<unsigned>(w), static_cast<unsigned>(h));
+  exposed = PixelRect{0, 0, w, h};
+}
+
+bool IGraphicsX11::PresentRect(const PixelRect& rect) {
+  LICE_SysBitmap* bitmap = DrawBitmap();
+  if (!window) return true;  // a closed editor paints into its bitmap only
+  if (!image || connectionBroken || !bitmap) return false;
+  // A resized bitmap moves its pixels: the image follows, still without a copy.
+  image->data = reinterpret_cast<char*>(bitmap->Pixels());
+  image->width = bitmap->PixelWidth();
+  image->height = bitmap->PixelHeight();
+  image->bytes_per_line = bitmap->RowStride() * 4;
+  PixelRect r = rect;
+  if (editControl) {
+    DrawEditField();
+    r = Unite(r, editRect);
+  }
+  const int left = std::max(0, r.left);
+  const int top = std::max(0, r.top);
+  const int right = std::min(r.right, image->width);
+  const int bottom = std::min(r.bottom, image->height);
+  if (right <= left || bottom <= top) return true;
+  XPutImage(display, window, gc, image, left, top, left, top, static_cast<unsigned>(right - left),
+            static_cast<unsigned>(bottom - top));
+  return true;
+}
+
+void IGraphicsX11::Idle() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - lastTick < tickPeriod) return;
+  lastTick = now;
+  Tick();
+}
+
+void IGraphicsX11::Tick() {
+  if (!display || connectionBroken) return;
+  while (XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    HandleEvent(&event);
+    // A handler may have reached the host, which may have closed the editor.
+    if (!display || connectionBroken) return;
+  }
+  if (editControl && editState != kEditNone) {
+    switch (editState) {
+      case kEditRefresh:
+        if (editParam) {
+          char current[Parameter::kTextSize] = {};
+          editParam->FormatForDisplay(editParam->Value(), false, current, sizeof current);
+          if (editText != current) {
+            editText = current;
+            exposed = Unite(exposed, editRect);
+          }
+        }
+        break;
+      case kEditCommit: {
+        const std::string text = editText;
+        IControl* control = editControl;
+        Parameter* parameter = editParam;
+        CloseEditField();
+        // May reach the host, which may close the editor from there.
+        ApplyEditorText(control, parameter, text.c_str());
+        break;
+      }
+      case kEditCancel:
+        CloseEditField();
+        break;
+      default:
+        break;
+    }
+    editState = kEditNone;
+  }
+  if (!window) return;
+  PixelRect dirty;
+  const bool controlsDirty = CollectDirtyRect(dirty);
+  if (!controlsDirty && exposed.IsEmpty()) return;
+  dirty = Unite(dirty, exposed);
+  exposed = PixelRect{};
+  RenderRect(dirty);
+  // As on Windows, a field over controls that changed shows their value
+  // again at the next tick; typing and exposure alone do not.
+  if (controlsDirty && editControl) editState = kEditRefresh;
+  // The frame is on the screen when the tick ends, and errors are in.
+  if (display && !connectionBroken) XSync(display, False);
+}
+
+void IGraphicsX11::HandleEvent(void* raw) {
+  XEvent& event = *static_cast<XEvent*>(raw);
+  switch (event.type) {
+    case Expose: {
+      const XExposeEvent& e = event.xexpose;
+      exposed = Unite(exposed, PixelRect{e.x, e.y, e.x + e.width, e.y + e.height});
+      return;
+    }
+    case DestroyNotify:
+      if (event.xdestroywindow.window == window) {
+        // Gone with the host's window: nothing more to draw on or destroy.
+        window = 0;
+        CloseEditField();
+      }
+      return;
+    case ButtonPress: {
+      const XButtonEvent& e = event.xbutton;
+      HandleButtonPress(e.x, e.y, e.button, e.state, e.time);
+      return;
+    }
+    default:
+      break;
+  }
+  // While the edit field has been clicked into, only a right-click (cancel) gets through.
+  if (editControl && editState == kEditEditing) {
+    if (event.type == KeyPress) HandleEditKey(&event);
+    return;
+  }
+  switch (event.type) {
+    case ButtonRelease: {
+      const XButtonEvent& e = event.xbutton;
+      if (e.button != Button1 && e.button != Button3) return;
+      captured = false;
+      DispatchMouseUp(e.x, e.y, ModsOf(e.state & ~ButtonMask(e.button)));
+      return;
+    }
+    case MotionNotify: {
+      const XMotionEvent& e = event.xmotion;
+      if (e.state & (Button1Mask | Button3Mask)) {
+        if (captured) DispatchMouseDrag(e.x, e.y, ModsOf(e.state));
+      } else {
+        DispatchMouseMove(e.x, e.y, ModsOf(e.state));
+      }
+      return;
+    }
+    case LeaveNotify:
+      // Windows reports a leave only to a window that tracks the hover and
+      // does not hold the mouse.
+      if (event.xcrossing.mode == NotifyNormal && !captured && TrackHover()) DispatchMouseLeave();
+      return;
+    case KeyPress: {
+      if (editControl) {
+        HandleEditKey(&event);
+        return;
+      }
+      const int key = KeyCodeForKeysym(XLookupKeysym(&event.xkey, 0));
+      if (key >= 0) DispatchKey(event.xkey.x, event.xkey.y, key);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+void IGraphicsX11::HandleButtonPress(int x, int y, unsigned int button, unsigned int state, unsigned long time) {
+  if (editControl && editState == kEditEditing) {
+    if (button == Button3) editState = kEditCancel;
+    return;
+  }
+  const MouseMods mods = ModsOf(state | ButtonMask(button));
+  if (button == Button4 || button == Button5) {
+    DispatchWheel(x, y, mods, button == Button4 ? 1 : -1);
+    return;
+  }
+  if (button != Button1 && button != Button3) return;
+  // Keys follow the pointer into the editor, as a click focuses a Windows window.
+  XSetInputFocus(display, window, RevertToParent, CurrentTime);
+  if (button == Button3) {
+    lastPressCounts = false;
+    if (editControl) {
+      editState = kEditCancel;
+      return;
+    }
+    captured = true;
+    DispatchMouseDown(x, y, mods);
+    return;
+  }
+  if (editControl) {
+    if (Inside(editRect, x, y)) {
+      editState = kEditEditing;
+      return;
+    }
+    editState = kEditCommit;
+  }
+  if (lastPressCounts && time - lastPressTime <= kDoubleClickMs && std::abs(x - lastPressX) <= 2 &&
+      std::abs(y - lastPressY) <= 2) {
+    lastPressCounts = false;
+    if (DispatchDoubleClick(x, y, mods)) captured = true;
+    return;
+  }
+  lastPressCounts = true;
+  lastPressTime = time;
+  lastPressX = x;
+  lastPressY = y;
+  captured = true;
+  DispatchMouseDown(x, y, mods);
+}
+
+void IGraphicsX11::HandleEditKey(void* raw) {
+  XKeyEvent& e = static_cast<XEvent*>(raw)->xkey;
+  char typed[8] = {};
+  KeySym keysym = NoSymbol;
+  const int count = XLookupString(&e, typed, sizeof typed, &keysym, nullptr);
+  switch (keysym) {
+    case XK_Return:
+    case XK_KP_Enter:
+      editState = kEditCommit;
+      return;
+    case XK_Escape:
+      editState = kEditCancel;
+      return;
+    case XK_BackSpace:
+      if (!editReadOnly && !editText.empty()) editText.pop_back();
+      break;
+    default: {
+      // One Latin-1 character, which the bitmap font's Windows-1252 codes share.
+      const auto c = static_cast<unsigned char>(typed[0]);
+      if (editReadOnly || count != 1 || c < 32 || c == 127 || editText.size() >= kEditTextChars) return;
+      editText.push_back(typed[0]);
+      break;
+    }
+  }
+  exposed = Unite(exposed, editRect);
+}
+
+void IGraphicsX11::OpenValueEditor(IControl* control, Parameter* parameter) {
+  if (!control || !parameter || editControl || !window) return;
+  const PixelRect& r = control->DrawRect();
+  const int cx = static_cast<int>(static_cast<float>(r.left + r.right) * 0.5f);
+  const int cy = static_cast<int>(static_cast<float>(r.top + r.bottom) * 0.5f);
+  char current[Parameter::kTextSize] = {};
+  parameter->FormatForDisplay(parameter->Value(), false, current, sizeof current);
+  // A list parameter takes one of its display texts, typed.
+  const bool listed = parameter->DisplayTextCount() > 0 &&
+                      (parameter->Type() == Parameter::kTypeSwitch || parameter->Type() == Parameter::kTypeChoice);
+  const int w = listed ? ValueListSize(*parameter).width : 72;
+  OpenEditField(control, parameter, PixelRect{cx - w / 2, cy - kFieldHeight / 2, cx - w / 2 + w, cy + kFieldHeight / 2},
+                current);
+}
+
+void IGraphicsX11::OpenTextEditor(IControl* control) {
+  auto* textControl = dynamic_cast<ITextControl*>(control);
+  if (!textControl || editControl || !window) return;
+  OpenEditField(control, nullptr, control->DrawRect(), textControl->Text());
+  editReadOnly = !textControl->Editable();
+  editPassword = textControl->Password();
+}
+
+void IGraphicsX11::OpenEditField(IControl* control, Parameter* parameter, const PixelRect& rect, const char* text) {
+  // Kept inside the window, at least 8 by 8 pixels.
+  const int w = std::clamp(rect.right - rect.left, 8, Width());
+  const int h = std::clamp(rect.bottom - rect.top, 8, Height());
+  const int left = std::clamp(rect.left, 0, Width() - w);
+  const int top = std::clamp(rect.top, 0, Height() - h);
+  editRect = PixelRect{left, top, left + w, top + h};
+  editControl = control;
+  editParam = parameter;
+  editText.assign(text ? text : "");
+  editReadOnly = false;
+  editPassword = false;
+  editState = kEditNone;
+  if (const BitmapFont* font = EditFont(moduleHandle)) editLabel = CreateTextLabel(font, 0, 0, kAlignLeft);
+  exposed = Unite(exposed, editRect);
+}
+
+void IGraphicsX11::CloseEditField() {
+  if (!editControl) return;
+  editControl = nullptr;
+  editParam = nullptr;
+  editText.clear();
+  FreeTextLabel(std::move(editLabel));
+  // What lay under the field is painted again.
+  MarkAllDirty();
+  exposed = Unite(exposed, editRect);
+}
+
+void IGraphicsX11::DrawEditField() {
+  LICE_SysBitmap* bitmap = DrawBitmap();
+  const PixelRect& r = editRect;
+  if (!bitmap || r.right > bitmap->PixelWidth() || r.bottom > bitmap->PixelHeight()) return;
+  FillRect(*bitmap, r, kFieldBorder);
+  FillRect(*bitmap, PixelRect{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kFieldPaper);
+  if (!editLabel) return;
+  const std::string shown = editPassword ? std::string(editText.size(), '*') : editText;
+  // The end of the text, as much as fits, with the caret after it.
+  const int room = r.right - r.left - 6;
+  const BitmapFont& font = *editLabel->font;
+  std::size_t first = shown.size() > editLabel->text.size() - 1 ? shown.size() - (editLabel->text.size() - 1) : 0;
+  std::size_t last = shown.size();
+  while (first < last) {  // the first start whose tail fits
+    const std::size_t middle = first + (last - first) / 2;
+    if (MeasureText(shown.c_str() + middle, font) <= room) {
+      last = middle;
+    } else {
+      first = middle + 1;
+    }
+  }
+  const char* tail = shown.c_str() + first;
+  std::snprintf(editLabel->text.data(), editLabel->text.size(), "%s", tail);
+  editLabel->x = r.left + 2;
+  editLabel->y = r.top + std::max(0, (r.bottom - r.top - font.cellHeight) / 2);
+  DrawTextLabel(*editLabel, bitmap->Pixels(), kFieldInk, bitmap->RowStride(), r.bottom);
+  const int caret = std::min(r.left + 2 + (*tail ? MeasureText(tail, font) : 2), r.right - 3);
+  FillRect(*bitmap, PixelRect{caret, r.top + 3, caret + 1, r.bottom - 3}, kFieldInk);
+}
+
+void IGraphicsX11::GetHostFolder(std::string& folder) {
+  char path[PATH_MAX + 1] = {};
+  const ssize_t length = readlink("/proc/self/exe", path, PATH_MAX);
+  FolderOf(length > 0 ? path : nullptr, folder);
+}
+
+void IGraphicsX11::GetModuleFolder(std::string& folder) {
+  Dl_info info{};
+  FolderOf(moduleHandle && dladdr(moduleHandle, &info) ? info.dli_fname : nullptr, folder);
+}
+
+void IGraphicsX11::ChooseFile(std::string& path, int, const char*) { path.clear(); }
+
+bool IGraphicsX11::PickColor(ArgbColor&, const char*) { return false; }
+
+bool IGraphicsX11::OpenLink(const char*, const char*, const char*, const char*) { return false; }
+
+LICE_IBitmap* IGraphicsX11::LoadImageResource(int id, const char* name) {
+  return tarvel::LoadImageResource(moduleHandle, id, name);
+}
+
+std::unique_ptr<IGraphics> MakeEditorGraphics(IPlugBase& plug, int width, int height, int frameRate, void* module) {
+  return std::make_unique<IGraphicsX11>(plug, width, height, frameRate, module);
+}
+
+}  // namespace tarvel
