@@ -6,7 +6,8 @@
 // the connection's pending events, paints the dirty controls into the draw
 // bitmap and puts the bitmap's pixels on the window unconverted (its
 // blue-green-red-alpha bytes are a 24-bit TrueColor visual's little-endian
-// 32-bit ZPixmap).
+// 32-bit ZPixmap), through shared memory where the server offers MIT-SHM and
+// through the connection otherwise.
 //
 // The in-window value and text editors are an edit field drawn over the
 // controls with the module's bitmap font; they follow the Windows editor's
@@ -31,6 +32,7 @@ struct _XGC;
 namespace tarvel {
 
 struct TextLabel;
+struct X11SharedImage;
 
 class IGraphicsX11 final : public IGraphics {
  public:
@@ -78,6 +80,8 @@ class IGraphicsX11 final : public IGraphics {
   TextEditState EditState() const { return editState; }
   bool EditFieldOpen() const { return editControl != nullptr; }
   const std::string& EditText() const { return editText; }
+  // Whether the window is presented through shared memory.
+  bool PresentsShared() const { return sharedImage != nullptr; }
   // The number of X errors the handler caught on this editor's connection.
   int CaughtErrors() const { return caughtErrors; }
 
@@ -98,6 +102,9 @@ class IGraphicsX11 final : public IGraphics {
   unsigned long window = 0;
   _XGC* gc = nullptr;
   _XImage* image = nullptr;  // wraps the draw bitmap's pixels, never owns them
+  // A shared-memory image of the window's size, or null where the server
+  // cannot share memory with us (remote displays, no MIT-SHM).
+  std::unique_ptr<X11SharedImage> sharedImage;
   unsigned long colormap = 0;  // ours only when the parent's visual did not fit
   bool connectionBroken = false;
   int caughtErrors = 0;

@@ -20,7 +20,7 @@ PACKAGES=(
   libsndfile1-dev gnuplot-nox
   ardour lsp-plugins-vst
   libcli11-dev help2man lintian
-  libx11-dev x11-utils
+  libx11-dev libxext-dev x11-utils
 )
 
 missing=()

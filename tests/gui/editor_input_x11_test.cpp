@@ -43,6 +43,7 @@ class EditorInputX11 : public ::testing::Test {
     text = dynamic_cast<TextField*>(graphics->GetControl(1));
     ASSERT_NE(graphics->OpenEditorWindow(host->Handle()), nullptr);
     ASSERT_EQ(host->Children().size(), 1u);
+    EXPECT_TRUE(x11->PresentsShared());  // Xvfb on this machine offers shared memory
     window = host->Children().front();
     // The values pushed at attachment repaint on two ticks.
     x11->Tick();
