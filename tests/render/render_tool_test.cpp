@@ -20,13 +20,16 @@ const char* const kBands[5] = {"80 Hz", "250 Hz", "800 Hz", "2.5 kHz", "8 kHz"};
 
 using Setting = std::array<double, 5>;
 
-std::vector<std::string> Args(std::vector<std::string> args, const Setting& setting) {
-  args.insert(args.end(), {"--plugin", kPlugin, "--quiet"});
+// The options first, as hosts' scripts write them: each --gain takes one value
+// and the files after it stay files.
+std::vector<std::string> Args(const std::vector<std::string>& rest, const Setting& setting) {
+  std::vector<std::string> args = {"--plugin", kPlugin, "--quiet"};
   for (size_t band = 0; band < setting.size(); ++band) {
     std::ostringstream gain;
     gain << kBands[band] << "=" << setting[band];
     args.insert(args.end(), {"--gain", gain.str()});
   }
+  args.insert(args.end(), rest.begin(), rest.end());
   return args;
 }
 

@@ -178,6 +178,7 @@ std::optional<int> ParseArgs(const std::vector<std::string>& args, Options& opti
       ->type_name("FILE");
   app.add_option("--gain", gains, "band gain, repeatable: --gain '80 Hz=-6' --gain '8 kHz=+3' (-60..+30 dB)")
       ->type_name("'BAND=DB'")
+      ->allow_extra_args(false)  // one value per --gain: the files after it are not gains
       ->check([](const std::string& text) {
         GainSetting gain;
         return ParseGain(text, gain);
