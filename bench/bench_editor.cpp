@@ -12,10 +12,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/TimesReporter.h"
 #include "effect/IDrawControl.h"
 #include "effect/PicturePaint.h"
 #include "gui/IGraphics.h"
@@ -112,39 +112,19 @@ BENCHMARK(FillPicture);
 BENCHMARK(PaintRows)->DenseRange(0, 2);
 BENCHMARK(ResidentPerInstance)->Iterations(1);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        nanoseconds[run.benchmark_name()] = run.cpu_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    if (nanoseconds.count("RenderPicture") && nanoseconds.count("FillPicture")) {
-      std::printf("\nRenderPicture %.0f ns (%.3f ns per pixel) = %.2f x FillPicture (%.0f ns)\n",
-                  nanoseconds["RenderPicture"], nanoseconds["RenderPicture"] / kPixels,
-                  nanoseconds["RenderPicture"] / nanoseconds["FillPicture"], nanoseconds["FillPicture"]);
-      for (const char* variant : {"PaintRows/0", "PaintRows/1", "PaintRows/2"}) {
-        if (nanoseconds.count(variant))
-          std::printf("%s %.0f ns = %.2f x FillPicture\n", variant, nanoseconds[variant],
-                      nanoseconds[variant] / nanoseconds["FillPicture"]);
-      }
-    }
-  }
-
- private:
-  std::map<std::string, double> nanoseconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return tarvel::bench::RunBenchmarks(argc, argv, [](const tarvel::bench::TimesReporter& times) {
+    if (!times.Has("RenderPicture") || !times.Has("FillPicture")) return;
+    const double fill = times.Nanoseconds("FillPicture");
+    const double render = times.Nanoseconds("RenderPicture");
+    std::printf("\nRenderPicture %.0f ns (%.3f ns per pixel) = %.2f x FillPicture (%.0f ns)\n", render,
+                render / kPixels, render / fill, fill);
+    for (const char* variant : {"PaintRows/0", "PaintRows/1", "PaintRows/2"}) {
+      if (times.Has(variant))
+        std::printf("%s %.0f ns = %.2f x FillPicture\n", variant, times.Nanoseconds(variant),
+                    times.Nanoseconds(variant) / fill);
+    }
+  });
 }

@@ -9,10 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 
+#include "bench/TimesReporter.h"
 #include "effect/IDrawControl.h"
 #include "effect/Tarvel.h"
 #include "gui/IGraphicsX11_x11.h"
@@ -68,34 +68,13 @@ void RenderAlone(benchmark::State& state) {
 BENCHMARK(Tick)->UseRealTime();
 BENCHMARK(RenderAlone)->UseRealTime();
 
-// Keeps each benchmark's wall-clock time per iteration and prints the ratio last.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred) {
-        nanoseconds[run.run_name.function_name] = run.real_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-      }
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    if (!nanoseconds.count("Tick") || !nanoseconds.count("RenderAlone")) return;
-    std::printf("\nTick %.0f us = %.2f x RenderAlone (%.0f us)\n", nanoseconds["Tick"] / 1e3,
-                nanoseconds["Tick"] / nanoseconds["RenderAlone"], nanoseconds["RenderAlone"] / 1e3);
-  }
-
- private:
-  std::map<std::string, double> nanoseconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return tarvel::bench::RunBenchmarks(argc, argv, [](const tarvel::bench::TimesReporter& times) {
+    if (!times.Has("Tick/real_time") || !times.Has("RenderAlone/real_time")) return;
+    const double tick = times.Nanoseconds("Tick/real_time");
+    const double render = times.Nanoseconds("RenderAlone/real_time");
+    std::printf("\nTick %.0f us = %.2f x RenderAlone (%.0f us)\n", tick / 1e3, tick / render, render / 1e3);
+  });
 }

@@ -8,11 +8,11 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/TimesReporter.h"
 #include "gui/ImageResources.h"
 #include "gui/ModuleResources.h"
 #include "plugin/ModuleHandle.h"
@@ -85,41 +85,21 @@ BENCHMARK(CopyTwoStripsPixels);
 BENCHMARK(DrawLine);
 BENCHMARK(CopyLineCellsPixels);
 
-// Keeps each benchmark's CPU time per iteration and prints the ratios last.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-        nanoseconds[run.benchmark_name()] = run.cpu_accumulated_time * 1e9 / static_cast<double>(run.iterations);
-      }
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\nCPU time per call, and its ratio to the reference beside it\n");
-    Ratio("DecodeGlyphStrip", "CopyStripPixels");
-    Ratio("DecodeLimitsStrip", "CopyStripPixels");
-    Ratio("BuildFont", "CopyTwoStripsPixels");
-    Ratio("DrawLine", "CopyLineCellsPixels");
-  }
-
-private:
-  void Ratio(const std::string& measured, const std::string& reference) {
-    if (!nanoseconds.count(measured) || !nanoseconds.count(reference)) return;
-    std::printf("%-18s %10.0f ns = %7.1f x %-20s (%.0f ns)\n", measured.c_str(), nanoseconds[measured],
-                nanoseconds[measured] / nanoseconds[reference], reference.c_str(), nanoseconds[reference]);
-  }
-  std::map<std::string, double> nanoseconds;
-};
+void PrintRatio(const tarvel::bench::TimesReporter& times, const std::string& measured, const std::string& reference) {
+  if (!times.Has(measured) || !times.Has(reference)) return;
+  std::printf("%-18s %10.0f ns = %7.1f x %-20s (%.0f ns)\n", measured.c_str(), times.Nanoseconds(measured),
+              times.Nanoseconds(measured) / times.Nanoseconds(reference), reference.c_str(),
+              times.Nanoseconds(reference));
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return tarvel::bench::RunBenchmarks(argc, argv, [](const tarvel::bench::TimesReporter& times) {
+    std::printf("\nCPU time per call, and its ratio to the reference beside it\n");
+    PrintRatio(times, "DecodeGlyphStrip", "CopyStripPixels");
+    PrintRatio(times, "DecodeLimitsStrip", "CopyStripPixels");
+    PrintRatio(times, "BuildFont", "CopyTwoStripsPixels");
+    PrintRatio(times, "DrawLine", "CopyLineCellsPixels");
+  });
 }
