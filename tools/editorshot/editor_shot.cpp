@@ -1,11 +1,10 @@
 // tarvel-editor-shot: opens a plug-in's editor in a window of its own, plays
-// pink noise through the plug-in in real time while the window's messages are
-// pumped, as a host's audio and GUI threads would, then writes what the
-// editor window shows to a PNG file.
+// pink noise through the plug-in in real time while the GUI thread's work is
+// done between audio calls, as a host's audio and GUI threads would, then
+// writes what the editor window shows to a PNG file. Needs a display (under
+// Xvfb: xvfb-run -a -s "-screen 0 1024x1024x24" ...).
 //
-//   tarvel-editor-shot PLUGIN.dll OUT.png [SECONDS]
-
-#include <windows.h>
+//   tarvel-editor-shot PLUGIN OUT.png [SECONDS]
 
 #include <chrono>
 #include <cstdio>
@@ -14,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tools/editorshot/ShotWindow.h"
 #include "tools/fontgen/PngFile.h"
-#include "tools/host/HostWindow_win32.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/render/DemoSignal.h"
 
@@ -31,7 +30,7 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return Fail("usage: tarvel-editor-shot PLUGIN.dll OUT.png [SECONDS]");
+  if (argc < 3) return Fail("usage: tarvel-editor-shot PLUGIN OUT.png [SECONDS]");
   const double seconds = argc > 3 ? std::atof(argv[3]) : 2.0;
   if (!(seconds > 0.0 && seconds <= 60.0)) return Fail("SECONDS must be above 0 and at most 60");
 
@@ -41,7 +40,7 @@ int main(int argc, char** argv) {
   auto plug = PluginInstance::Create(library, HostConfig{}, error);
   if (!plug) return Fail(error);
   constexpr int kRate = 44100;
-  constexpr int kCall = 512;
+  constexpr int kCall = 735;  // one 60 Hz GUI tick's worth
   plug->SetSampleRate(kRate);
   plug->SetBlockSize(kCall);
   plug->Resume();
@@ -50,9 +49,9 @@ int main(int argc, char** argv) {
   if (plug->Dispatch(effEditGetRect, 0, 0, &rect) != 1 || !rect) return Fail("the plug-in has no editor");
   const int width = rect->right - rect->left;
   const int height = rect->bottom - rect->top;
-  HostWindow host(width, height);
-  if (!host.Handle()) return Fail("no window: is there a display?");
-  if (plug->Dispatch(effEditOpen, 0, 0, host.Handle()) != 1 || !host.EditorWindow())
+  auto window = ShotWindow::Create(width, height, error);
+  if (!window) return Fail(error);
+  if (plug->Dispatch(effEditOpen, 0, 0, window->Handle()) != 1 || !window->HasEditor())
     return Fail("the editor did not open");
 
   // Pink noise, in host-sized calls at the pace of real time.
@@ -63,15 +62,12 @@ int main(int argc, char** argv) {
   for (std::size_t at = 0; at + kCall <= noise[0].size(); at += kCall) {
     const double* inputs[2] = {noise[0].data() + at, noise[1].data() + at};
     plug->ProcessCall(ProcessMode::kFloat, inputs, outputs, kCall);
-    const auto due = start + std::chrono::duration<double>(static_cast<double>(at + kCall) / kRate);
-    while (std::chrono::steady_clock::now() < due) {
-      HostWindow::Pump();
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    window->Idle(*plug);
+    std::this_thread::sleep_until(start + std::chrono::duration<double>(static_cast<double>(at + kCall) / kRate));
   }
-  HostWindow::Pump();
+  window->Idle(*plug);
 
-  const std::vector<std::uint32_t> shot = HostWindow::Capture(host.EditorWindow(), width, height);
+  const std::vector<std::uint32_t> shot = window->Capture(width, height);
   plug->Dispatch(effEditClose);
   if (shot.empty()) return Fail("the editor window could not be read");
   std::vector<std::uint8_t> rgb;
