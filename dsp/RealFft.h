@@ -29,11 +29,11 @@ struct FftCache {
   std::int32_t ready = 0;
 };
 
-// Builds its work array on every call (kernel design only). If that array
+// Builds its work array on every call (the kernel design). If that array
 // cannot be allocated it reports so on stderr and leaves output untouched.
 void RealFft(double* input, double* output, std::int32_t n, std::uint8_t direction);
 
-// The audio-path transform: never allocates, in place or not.
+// With the caller's work array: never allocates, in place or not.
 void RealFftCached(double* input, double* output, std::int32_t n, std::uint8_t direction,
                    FftCache& cache);
 

@@ -45,6 +45,12 @@ struct BitmapRef {
 
 class IGraphics : public IEditor {
  public:
+  // The in-window value or text editor of a window layer: none; editing (it
+  // has the keyboard focus, and the window passes nothing to the controls but
+  // a right-click, which cancels); refresh (show the parameter's current
+  // value); cancel and commit, carried out at the next tick.
+  enum TextEditState : int { kEditNone = 0, kEditEditing = 1, kEditRefresh = 2, kEditCancel = 3, kEditCommit = 4 };
+
   // A frame rate of 0 or less becomes 24.
   IGraphics(IPlugBase& plug, int width, int height, int frameRate);
 

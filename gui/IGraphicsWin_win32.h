@@ -20,7 +20,6 @@ namespace tarvel {
 
 class IGraphicsWin final : public IGraphics {
  public:
-  enum TextEditState : int { kEditNone = 0, kEditEditing = 1, kEditRefresh = 2, kEditCancel = 3, kEditCommit = 4 };
 
   static constexpr int kTimerId = 2;
   static constexpr int kEditControlId = 99;
@@ -32,7 +31,6 @@ class IGraphicsWin final : public IGraphics {
   // Resizes the window and, when they are child windows, its parent and
   // grandparent by the same amount.
   void SetEditorSize(int width, int height) override;
-  bool HasWindow() override { return window != nullptr; }
   void OpenTextEditor(IControl* control) override;
   void OpenValueEditor(IControl* control, Parameter* parameter) override;
   void GetHostFolder(std::string& folder) override;

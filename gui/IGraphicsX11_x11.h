@@ -36,7 +36,6 @@ struct X11SharedImage;
 
 class IGraphicsX11 final : public IGraphics {
  public:
-  enum TextEditState : int { kEditNone = 0, kEditEditing = 1, kEditRefresh = 2, kEditCancel = 3, kEditCommit = 4 };
 
   // Windows' shortest timer period: the fastest tick on both platforms.
   static constexpr std::chrono::milliseconds kMinTickPeriod{10};
@@ -51,7 +50,6 @@ class IGraphicsX11 final : public IGraphics {
   // true with no window open, false when an open window cannot be reached.
   bool PresentRect(const PixelRect& rect) override;
   void SetEditorSize(int width, int height) override;
-  bool HasWindow() override { return window != 0; }
   void OpenTextEditor(IControl* control) override;
   void OpenValueEditor(IControl* control, Parameter* parameter) override;
   // The folder of the host's program / of the plug-in's module, with a
