@@ -118,12 +118,9 @@ std::string ExportWisdom() {
 
 // The least time of many pairs of the plan's two transforms, in seconds: the
 // least is the one that other work on the machine disturbed least.
-double FastestPair(const ComplexFft& fft) {
-  const std::int32_t n = fft.Length();
-  ComplexBuffer in(n), out(n);
-  for (std::int32_t i = 0; i < 2 * n; ++i) in.data()[i] = (i % 7) * 0.25 - 0.75;
+double FastestPair(const ComplexFft& fft, ComplexBuffer& in, ComplexBuffer& out) {
   double fastest = 1e30;
-  for (int run = 0; run < 300; ++run) {
+  for (int run = 0; run < 200; ++run) {
     const auto start = std::chrono::steady_clock::now();
     fft.Forward(in.data(), out.data());
     fft.Inverse(out.data(), in.data());
@@ -135,43 +132,34 @@ double FastestPair(const ComplexFft& fft) {
 
 }  // namespace
 
-std::string MeasureFftWisdom(std::span<const std::int32_t> lengths) {
-  // Measuring times the candidates, and a busy build machine can make it pick
-  // a poor plan: each length is measured a few times, each result timed again
-  // against the others and against the estimated plan, and only a measured
-  // plan that beats the estimate is kept.
-  constexpr int kAttempts = 3;
+std::string MeasureFftWisdom(std::span<const FftWisdomRequest> requests) {
+  // The planner picks by timing, and other work on the machine can make it
+  // pick a poor plan: each length is planned a few times, and the results
+  // and the estimated plan are timed again in turns, so that a disturbance
+  // hits all of them alike. Only a plan that beats the estimate is kept.
   std::vector<std::string> kept;
-  for (const std::int32_t n : lengths) {
-    std::string best;
-    double bestTime = 0.0;
-    {
-      std::shared_ptr<const ComplexFft> estimated;
-      {
-        const std::lock_guard guard(plannerLock);
-        fftw_forget_wisdom();
-        estimated = ComplexFft::Plan(n, FFTW_ESTIMATE);
-      }
-      if (!estimated) continue;
-      bestTime = FastestPair(*estimated);
+  for (const FftWisdomRequest& request : requests) {
+    const std::int32_t n = request.length;
+    const int attempts = request.patient ? 2 : 3;
+    std::vector<std::pair<std::shared_ptr<const ComplexFft>, std::string>> candidates;
+    for (int attempt = 0; attempt <= attempts; ++attempt) {
+      const bool estimate = attempt == attempts;
+      const std::lock_guard guard(plannerLock);
+      fftw_forget_wisdom();
+      auto plans = ComplexFft::Plan(n, estimate ? FFTW_ESTIMATE : request.patient ? FFTW_PATIENT : FFTW_MEASURE);
+      if (plans) candidates.emplace_back(std::move(plans), estimate ? std::string() : ExportWisdom());
     }
-    for (int attempt = 0; attempt < kAttempts; ++attempt) {
-      std::shared_ptr<const ComplexFft> measured;
-      std::string wisdom;
-      {
-        const std::lock_guard guard(plannerLock);
-        fftw_forget_wisdom();
-        measured = ComplexFft::Plan(n, kMeasured);
-        wisdom = ExportWisdom();
-      }
-      if (!measured) continue;
-      const double time = FastestPair(*measured);
-      if (time < bestTime) {
-        bestTime = time;
-        best = wisdom;
+    if (candidates.empty()) continue;
+    ComplexBuffer in(n), out(n);
+    for (std::int32_t i = 0; i < 2 * n; ++i) in.data()[i] = (i % 7) * 0.25 - 0.75;
+    std::vector<double> fastest(candidates.size(), 1e30);
+    for (int round = 0; round < 10; ++round) {
+      for (std::size_t c = 0; c < candidates.size(); ++c) {
+        fastest[c] = std::min(fastest[c], FastestPair(*candidates[c].first, in, out));
       }
     }
-    if (!best.empty()) kept.push_back(best);
+    const auto best = std::min_element(fastest.begin(), fastest.end()) - fastest.begin();
+    if (!candidates[best].second.empty()) kept.push_back(candidates[best].second);
   }
   const std::lock_guard guard(plannerLock);
   fftw_forget_wisdom();

@@ -18,6 +18,8 @@ struct fftw_plan_s;
 
 namespace tarvel {
 
+struct FftWisdomRequest;
+
 // An array of complex values from FFTW's allocator (aligned as its SIMD code
 // wants), zero-filled. Throws std::bad_alloc when the memory is not there.
 class ComplexBuffer {
@@ -58,7 +60,7 @@ private:
   ComplexFft(std::int32_t n, fftw_plan_s* forward, fftw_plan_s* inverse)
       : length(n), forward(forward), inverse(inverse) {}
   static std::shared_ptr<const ComplexFft> Plan(std::int32_t n, unsigned flags);
-  friend std::string MeasureFftWisdom(std::span<const std::int32_t> lengths);
+  friend std::string MeasureFftWisdom(std::span<const FftWisdomRequest> requests);
 
   const std::int32_t length;
   fftw_plan_s* const forward;
@@ -74,10 +76,18 @@ std::string FftCpuFeatures();
 // was taken (false also for wisdom FFTW refuses).
 bool ImportFftWisdom(std::string_view features, const char* wisdom);
 
-// Measures the plans of these lengths as Shared makes them (seconds per
-// length) and answers the wisdom for ImportFftWisdom: for each length the
-// fastest of a few measured plans, if it beats the estimated one (otherwise
-// none). For build tools, never for a plug-in instance.
-std::string MeasureFftWisdom(std::span<const std::int32_t> lengths);
+// A length to measure for wisdom. Patient planning tries many more plans
+// (seconds per length where plain measuring takes a fraction of one) and
+// finds faster ones: worth it for the lengths most sessions run at.
+struct FftWisdomRequest {
+  std::int32_t length;
+  bool patient;
+};
+
+// Measures the plans of these lengths as Shared makes them and answers the
+// wisdom for ImportFftWisdom: for each length the fastest of a few planning
+// attempts, if it beats the estimated plan (otherwise none). For build tools,
+// never for a plug-in instance.
+std::string MeasureFftWisdom(std::span<const FftWisdomRequest> requests);
 
 }  // namespace tarvel

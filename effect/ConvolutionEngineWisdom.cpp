@@ -22,12 +22,13 @@ int main(int argc, char** argv) {
   }
   std::string features, wisdom;
   if (argc == 2) {
-    std::vector<std::int32_t> lengths;
+    // Patient planning (seconds per length) where most sessions run.
+    std::vector<tarvel::FftWisdomRequest> requests;
     for (const std::int32_t rate : {44100, 48000, 88200, 96000, 176400, 192000}) {
-      lengths.push_back(tarvel::TransformLengthForRate(rate));
+      requests.push_back({tarvel::TransformLengthForRate(rate), rate <= 48000});
     }
     features = tarvel::FftCpuFeatures();
-    wisdom = tarvel::MeasureFftWisdom(lengths);
+    wisdom = tarvel::MeasureFftWisdom(requests);
   }
   // Binary mode: the same bytes from both targets' builds of this tool.
   std::FILE* out = std::fopen(argv[1], "wb");

@@ -66,8 +66,8 @@ TEST(ComplexFft, SharedPerLengthAndBothDirectionsMatchADirectDft) {
 
 // Wisdom is taken only on a processor with the features it was measured with.
 TEST(FftWisdom, TakenOnlyWithTheSameFeaturesAndValidText) {
-  const std::int32_t lengths[] = {16};
-  const std::string wisdom = MeasureFftWisdom(lengths);
+  const FftWisdomRequest requests[] = {{16, false}};
+  const std::string wisdom = MeasureFftWisdom(requests);
   ASSERT_FALSE(wisdom.empty());
   EXPECT_FALSE(ImportFftWisdom(FftCpuFeatures() + " more", wisdom.c_str()));
   EXPECT_FALSE(ImportFftWisdom(FftCpuFeatures(), "(not wisdom"));
