@@ -50,16 +50,34 @@ std::int32_t SaturateToInt32(double value) {
 typedef double Pair __attribute__((vector_size(16), __may_alias__));
 
 Pair Swap(Pair a) { return __builtin_shufflevector(a, a, 1, 0); }
-Pair Load(const double* p) {
-  Pair v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
 void Store(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+
+// A lane per channel: all ones where a comparison holds.
+typedef std::int64_t Mask __attribute__((vector_size(16)));
+
+// Splits frames into their two channels; a null channel is skipped.
+void Deinterleave(const Pair* frames, double* left, double* right, std::int32_t count) {
+  if (left != nullptr && right != nullptr) {
+    std::int32_t i = 0;
+    for (; i + 1 < count; i += 2) {
+      Store(left + i, __builtin_shufflevector(frames[i], frames[i + 1], 0, 2));
+      Store(right + i, __builtin_shufflevector(frames[i], frames[i + 1], 1, 3));
+    }
+    if (i < count) {
+      left[i] = frames[i][0];
+      right[i] = frames[i][1];
+    }
+    return;
+  }
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (left != nullptr) left[i] = frames[i][0];
+    if (right != nullptr) right[i] = frames[i][1];
+  }
+}
 
 // A real kernel's spectrum, from half-complex order to every bin k of the
 // complex transform as h = hr + i hi (bins above n / 2 are the conjugates of
-// those below), scaled, in the layout of ConvolutionEngineProduct.h.
+// those below), scaled.
 void ExpandSpectrum(const double* halfComplex, double* form, std::int32_t n, double scale) {
   for (std::int32_t k = 0; k < n; ++k) {
     const std::int32_t mirror = n - k;
@@ -73,9 +91,8 @@ void ExpandSpectrum(const double* halfComplex, double* form, std::int32_t n, dou
       hr = halfComplex[mirror];
       hi = -halfComplex[k];
     }
-    Pair* group = reinterpret_cast<Pair*>(form) + 4 * (k / 2);
-    group[k % 2] = Pair{hr * scale, hr * scale};
-    group[2 + k % 2] = Pair{-hi * scale, hi * scale};
+    form[2 * k] = hr * scale;
+    form[2 * k + 1] = hi * scale;
   }
 }
 
@@ -84,10 +101,10 @@ bool ProductHasAvx2() {
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
-// Bin k of x times the spectrum in `form`.
+// Bin k of x times bin k of h.
 Pair Product(Pair x, const double* form, std::int32_t k) {
-  const Pair* group = reinterpret_cast<const Pair*>(form) + 4 * (k / 2);
-  return x * group[k % 2] + Swap(x) * group[2 + k % 2];
+  const double hr = form[2 * k], hi = form[2 * k + 1];
+  return x * Pair{hr, hr} + Swap(x) * Pair{-hi, hi};
 }
 
 // x = x * h, bin by bin.
@@ -107,11 +124,13 @@ void MultiplyAdd(double* sum, const double* x, const double* form, std::int32_t 
   for (; k < n; ++k) out[k] += Product(values[k], form, k);
 }
 
-// SaturateToInt32((right[i] + left[i]) * 64) for i = 0 and 1: the
-// conversion itself gives INT32_MIN for everything below the range, so only
-// the top needs a clamp, and NaN is cleared to 0 before it.
-__m128i PairToDisplay(const double* left, const double* right) {
-  const __m128d sum = _mm_mul_pd(_mm_add_pd(_mm_loadu_pd(right), _mm_loadu_pd(left)), _mm_set1_pd(64.0));
+// SaturateToInt32((right + left) * 64) of two frames: the conversion itself
+// gives INT32_MIN for everything below the range, so only the top needs a
+// clamp, and NaN is cleared to 0 before it.
+__m128i PairToDisplay(Pair first, Pair second) {
+  const Pair lefts = __builtin_shufflevector(first, second, 0, 2);
+  const Pair rights = __builtin_shufflevector(first, second, 1, 3);
+  const __m128d sum = _mm_mul_pd(rights + lefts, _mm_set1_pd(64.0));
   // minpd answers its second operand when one is NaN, so NaN survives to the mask.
   const __m128d clamped = _mm_and_pd(_mm_min_pd(_mm_set1_pd(2147483647.0), sum), _mm_cmpord_pd(sum, sum));
   return _mm_cvttpd_epi32(clamped);
@@ -143,8 +162,8 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   bandSpectra = DesignBandKernels(kernelLength, transformLength, designRate);
   mixedSpectrum.assign(n, 0.0);
   // Two complex values per bin, bins in whole pairs.
-  mixedForm = ComplexBuffer(2 * (n + n % 2));
-  previousForm = ComplexBuffer(2 * (n + n % 2));
+  mixedForm = ComplexBuffer(n);
+  previousForm = ComplexBuffer(n);
   useAvx2 = ProductHasAvx2();
   MixCurrentGains();
   block = ComplexBuffer(n);
@@ -152,7 +171,8 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   spectrum = ComplexBuffer(n);
   fadedSpectrum = ComplexBuffer(n);
   filtered = ComplexBuffer(n);
-  for (std::int32_t ch = 0; ch < kChannels; ++ch) accumulators[ch].assign(n, 0.0);
+  accumulators = ComplexBuffer(n);
+  sounding[0] = sounding[1] = false;
   // The crossfade weights, computed once: a cosine per sample and block would
   // cost more than the extra transform, and continuous automation crossfades
   // every block.
@@ -170,11 +190,10 @@ void ConvolutionEngine::ReleaseEngine() {
   hop = 0;
   blockFill = 0;
   bandSpectra = {};
-  for (std::vector<double>* buffer :
-       {&mixedSpectrum, &fadeOutWeights, &fadeInWeights, &accumulators[0], &accumulators[1]}) {
-    *buffer = {};
-  }
-  for (ComplexBuffer* buffer : {&mixedForm, &previousForm, &block, &fadedBlock, &spectrum, &fadedSpectrum, &filtered}) {
+  sounding[0] = sounding[1] = false;
+  for (std::vector<double>* buffer : {&mixedSpectrum, &fadeOutWeights, &fadeInWeights}) *buffer = {};
+  for (ComplexBuffer* buffer :
+       {&mixedForm, &previousForm, &block, &fadedBlock, &spectrum, &fadedSpectrum, &filtered, &accumulators}) {
     *buffer = {};
   }
   transforms.reset();
@@ -231,18 +250,24 @@ void ConvolutionEngine::ProcessBlock(const double* const* inputs, double* const*
     const double* left = input(0);
     const double* right = input(1);
     Pair* frames = reinterpret_cast<Pair*>(block.data()) + blockFill;
+    Mask nonzero{0, 0};  // NaN counts as nonzero
     if (left != nullptr && right != nullptr) {
-      for (std::int32_t i = 0; i < piece; ++i) frames[i] = Pair{left[done + i], right[done + i]};
+      for (std::int32_t i = 0; i < piece; ++i) {
+        frames[i] = Pair{left[done + i], right[done + i]};
+        nonzero |= frames[i] != 0.0;
+      }
     } else {
       for (std::int32_t i = 0; i < piece; ++i) {
         frames[i] = Pair{left ? left[done + i] : 0.0, right ? right[done + i] : 0.0};
+        nonzero |= frames[i] != 0.0;
       }
     }
-    for (std::int32_t ch = 0; ch < kChannels; ++ch) {
-      if (double* out = output(ch)) {
-        std::copy_n(accumulators[ch].begin() + blockFill, piece, out + done);
-      }
-    }
+    sounding[0] |= nonzero[0] != 0;
+    sounding[1] |= nonzero[1] != 0;
+    double* outLeft = output(0);
+    double* outRight = output(1);
+    Deinterleave(reinterpret_cast<const Pair*>(accumulators.data()) + blockFill, outLeft ? outLeft + done : nullptr,
+                 outRight ? outRight + done : nullptr, piece);
     blockFill += piece;
     done += piece;
     if (blockFill == hop) {
@@ -258,13 +283,6 @@ void ConvolutionEngine::ProcessFullBlock() {
   // crossfade, and gains that came back make none.
   bool crossfade = false;
   for (std::int32_t m = 0; m < kBandCount; ++m) crossfade |= !(currentGains[m] == targetGains[m]);
-  // Which channels hold a sample other than zero (NaN counts): one that does
-  // not gets exactly nothing from this block, where the shared transform
-  // would hand it the other channel's rounding errors (or its NaNs).
-  typedef std::int64_t Mask __attribute__((vector_size(16)));
-  Mask sounding{0, 0};
-  const Pair* frames = reinterpret_cast<const Pair*>(block.data());
-  for (std::int32_t i = 0; i < hop; ++i) sounding |= frames[i] != 0.0;
   if (crossfade) {
     currentGains = targetGains;
     std::swap(previousForm, mixedForm);
@@ -273,38 +291,24 @@ void ConvolutionEngine::ProcessFullBlock() {
   } else {
     Filter();
   }
-  if (sounding[0] == 0 || sounding[1] == 0) {
+  // A channel whose block held only zeros gets exactly nothing from it, where
+  // the shared transform would hand it the other channel's rounding errors
+  // (or its NaNs).
+  if (!sounding[0] || !sounding[1]) {
+    const Mask keep{sounding[0] ? -1 : 0, sounding[1] ? -1 : 0};
     Pair* values = reinterpret_cast<Pair*>(filtered.data());
-    for (std::int32_t j = 0; j < transformLength; ++j) values[j] = sounding != 0 ? values[j] : Pair{};
+    for (std::int32_t j = 0; j < transformLength; ++j) values[j] = keep != 0 ? values[j] : Pair{};
   }
+  sounding[0] = sounding[1] = false;
   // Accumulator entries [0, hop) have all been emitted; the K - 1 entries
-  // after them are the tail that earlier blocks still owe. Two frames per
-  // step: their left values are the real parts, their right values the
-  // imaginary parts of two neighbouring outputs.
-  const std::int32_t n = transformLength;
-  const std::int32_t tail = n - hop;
-  const Pair* output = reinterpret_cast<const Pair*>(filtered.data());
-  double* left = accumulators[0].data();
-  double* right = accumulators[1].data();
-  std::int32_t j = 0;
-  for (; j + 1 < tail; j += 2) {
-    const Pair a = output[j], b = output[j + 1];
-    Store(left + j, Load(left + j + hop) + __builtin_shufflevector(a, b, 0, 2));
-    Store(right + j, Load(right + j + hop) + __builtin_shufflevector(a, b, 1, 3));
-  }
-  for (; j < tail; ++j) {
-    left[j] = left[j + hop] + output[j][0];
-    right[j] = right[j + hop] + output[j][1];
-  }
-  for (; j + 1 < n; j += 2) {
-    const Pair a = output[j], b = output[j + 1];
-    Store(left + j, __builtin_shufflevector(a, b, 0, 2));
-    Store(right + j, __builtin_shufflevector(a, b, 1, 3));
-  }
-  for (; j < n; ++j) {
-    left[j] = output[j][0];
-    right[j] = output[j][1];
-  }
+  // after them are the tail that earlier blocks still owe. Added into the
+  // block's output, that output becomes the accumulators, and the old ones
+  // the next inverse transform's destination.
+  const std::int32_t tail = transformLength - hop;
+  Pair* output = reinterpret_cast<Pair*>(filtered.data());
+  const Pair* owed = reinterpret_cast<const Pair*>(accumulators.data()) + hop;
+  for (std::int32_t j = 0; j < tail; ++j) output[j] += owed[j];
+  std::swap(filtered, accumulators);
 }
 
 // The collected block, filtered with the current mix, into filtered.
@@ -345,8 +349,7 @@ void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
   // The accumulators always hold at least K - 1 >= kDisplayFrames entries
   // beyond blockFill; the bound only guards against a shorter table row.
   const std::int32_t available = std::min(length, transformLength - blockFill);
-  const double* left = accumulators[0].data() + blockFill;
-  const double* right = accumulators[1].data() + blockFill;
+  const Pair* coming = reinterpret_cast<const Pair*>(accumulators.data()) + blockFill;
   std::atomic<std::int32_t>* latest = values + length;
   const auto shift = [&](std::int32_t i, std::int32_t next) {
     values[i].store(latest[i].load(std::memory_order_relaxed), std::memory_order_relaxed);
@@ -354,12 +357,12 @@ void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
   };
   std::int32_t i = 0;
   for (; i + 1 < available; i += 2) {
-    const __m128i pair = PairToDisplay(left + i, right + i);
+    const __m128i pair = PairToDisplay(coming[i], coming[i + 1]);
     shift(i, _mm_cvtsi128_si32(pair));
     shift(i + 1, _mm_cvtsi128_si32(_mm_shuffle_epi32(pair, 1)));
   }
   if (i < available) {
-    shift(i, SaturateToInt32((right[i] + left[i]) * 64.0));
+    shift(i, SaturateToInt32((coming[i][1] + coming[i][0]) * 64.0));
     ++i;
   }
   for (; i < length; ++i) shift(i, 0);

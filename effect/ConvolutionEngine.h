@@ -103,8 +103,7 @@ private:
   std::vector<double> mixedSpectrum;  // the mix for currentGains, half-complex order
   // The mix for currentGains and, during a crossfade, the one before the
   // change, as complex spectra over all N bins, scaled by 1 / N (the
-  // transforms are not) and laid out for the product
-  // (ConvolutionEngineProduct.h).
+  // transforms are not).
   ComplexBuffer mixedForm;
   ComplexBuffer previousForm;
   // Both channels' input as complex values. Entries [0, blockFill) are
@@ -117,8 +116,12 @@ private:
   bool useAvx2 = false;    // for the spectral product
   std::vector<double> fadeOutWeights;  // hop weights falling from 1 to 0
   std::vector<double> fadeInWeights;   // their complements
-  // Entry j is the output for the first sample of the current block plus j.
-  std::vector<double> accumulators[kChannels];
+  // Entry j is the output frame (left, right) for the first sample of the
+  // current block plus j.
+  ComplexBuffer accumulators;
+  // Per channel, whether the block collected so far holds a sample other
+  // than zero (NaN counts).
+  bool sounding[kChannels] = {false, false};
   std::shared_ptr<const ComplexFft> transforms;
 
   InstanceSlot* slot = nullptr;

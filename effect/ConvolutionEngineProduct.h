@@ -1,9 +1,8 @@
 #pragma once
-// The engine's spectral product, x = x * h bin by bin, with the kernel
-// spectrum h stored for it: bins in pairs, each pair (k, k + 1) as eight
-// doubles hr_k hr_k hr_k+1 hr_k+1 -hi_k hi_k -hi_k+1 hi_k+1, so that a complex
-// x times h is x * (hr, hr) + swap(x) * (-hi, hi), whether one bin or two
-// are in a register. Internal to the engine.
+// The engine's spectral product, x = x * h bin by bin, x and the kernel
+// spectrum h both complex (hr, hi) per bin: x * h = x * (hr, hr) +/- swap(x) *
+// (hi, hi), subtracted in the real part and added in the imaginary part.
+// Internal to the engine.
 
 #include <cstdint>
 
