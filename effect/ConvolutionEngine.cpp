@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "dsp/DspHelpers.h"
-#include "effect/ConvolutionEngineProduct.h"
+#include "effect/ConvolutionEngineAvx2.h"
 #include "effect/InstanceSlot.h"
 
 namespace tarvel {
@@ -55,10 +55,32 @@ void Store(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
 // A lane per channel: all ones where a comparison holds.
 typedef std::int64_t Mask __attribute__((vector_size(16)));
 
-// Splits frames into their two channels; a null channel is skipped.
-void Deinterleave(const Pair* frames, double* left, double* right, std::int32_t count) {
+// frames[i] = (left[i], right[i]), a null channel read as silence;
+// nonzero[c] becomes true where channel c had a sample other than zero (NaN
+// counts).
+void Collect(const double* left, const double* right, Pair* frames, std::int32_t count, bool nonzero[2],
+             bool avx2) {
+  Mask seen{0, 0};
   if (left != nullptr && right != nullptr) {
-    std::int32_t i = 0;
+    std::int32_t i = avx2 ? CollectAvx2(left, right, &frames[0][0], count, nonzero) : 0;
+    for (; i < count; ++i) {
+      frames[i] = Pair{left[i], right[i]};
+      seen |= frames[i] != 0.0;
+    }
+  } else {
+    for (std::int32_t i = 0; i < count; ++i) {
+      frames[i] = Pair{left ? left[i] : 0.0, right ? right[i] : 0.0};
+      seen |= frames[i] != 0.0;
+    }
+  }
+  nonzero[0] |= seen[0] != 0;
+  nonzero[1] |= seen[1] != 0;
+}
+
+// Splits frames into their two channels; a null channel is skipped.
+void Split(const Pair* frames, double* left, double* right, std::int32_t count, bool avx2) {
+  if (left != nullptr && right != nullptr) {
+    std::int32_t i = avx2 ? SplitAvx2(&frames[0][0], left, right, count) : 0;
     for (; i + 1 < count; i += 2) {
       Store(left + i, __builtin_shufflevector(frames[i], frames[i + 1], 0, 2));
       Store(right + i, __builtin_shufflevector(frames[i], frames[i + 1], 1, 3));
@@ -96,7 +118,7 @@ void ExpandSpectrum(const double* halfComplex, double* form, std::int32_t n, dou
   }
 }
 
-bool ProductHasAvx2() {
+bool HasAvx2() {
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
@@ -110,7 +132,7 @@ Pair Product(Pair x, const double* form, std::int32_t k) {
 // x = x * h, bin by bin.
 void Multiply(double* x, const double* form, std::int32_t n, bool avx2) {
   std::int32_t k = 0;
-  if (avx2) k = 2 * MultiplyAvx2(x, form, n / 2);
+  if (avx2) k = MultiplyAvx2(x, form, n);
   Pair* values = reinterpret_cast<Pair*>(x);
   for (; k < n; ++k) values[k] = Product(values[k], form, k);
 }
@@ -118,7 +140,7 @@ void Multiply(double* x, const double* form, std::int32_t n, bool avx2) {
 // sum = sum + x * h, bin by bin.
 void MultiplyAdd(double* sum, const double* x, const double* form, std::int32_t n, bool avx2) {
   std::int32_t k = 0;
-  if (avx2) k = 2 * MultiplyAddAvx2(sum, x, form, n / 2);
+  if (avx2) k = MultiplyAddAvx2(sum, x, form, n);
   Pair* out = reinterpret_cast<Pair*>(sum);
   const Pair* values = reinterpret_cast<const Pair*>(x);
   for (; k < n; ++k) out[k] += Product(values[k], form, k);
@@ -164,7 +186,7 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   // Two complex values per bin, bins in whole pairs.
   mixedForm = ComplexBuffer(n);
   previousForm = ComplexBuffer(n);
-  useAvx2 = ProductHasAvx2();
+  useAvx2 = HasAvx2();
   MixCurrentGains();
   block = ComplexBuffer(n);
   fadedBlock = ComplexBuffer(n);
@@ -247,27 +269,10 @@ void ConvolutionEngine::ProcessBlock(const double* const* inputs, double* const*
     const std::int32_t piece = std::min(n - done, hop - blockFill);
     // All inputs of the piece are read before any output is written, so the
     // host may pass the same buffers for both.
-    const double* left = input(0);
-    const double* right = input(1);
-    Pair* frames = reinterpret_cast<Pair*>(block.data()) + blockFill;
-    Mask nonzero{0, 0};  // NaN counts as nonzero
-    if (left != nullptr && right != nullptr) {
-      for (std::int32_t i = 0; i < piece; ++i) {
-        frames[i] = Pair{left[done + i], right[done + i]};
-        nonzero |= frames[i] != 0.0;
-      }
-    } else {
-      for (std::int32_t i = 0; i < piece; ++i) {
-        frames[i] = Pair{left ? left[done + i] : 0.0, right ? right[done + i] : 0.0};
-        nonzero |= frames[i] != 0.0;
-      }
-    }
-    sounding[0] |= nonzero[0] != 0;
-    sounding[1] |= nonzero[1] != 0;
-    double* outLeft = output(0);
-    double* outRight = output(1);
-    Deinterleave(reinterpret_cast<const Pair*>(accumulators.data()) + blockFill, outLeft ? outLeft + done : nullptr,
-                 outRight ? outRight + done : nullptr, piece);
+    const auto at = [done](auto* channel) { return channel ? channel + done : nullptr; };
+    Collect(at(input(0)), at(input(1)), reinterpret_cast<Pair*>(block.data()) + blockFill, piece, sounding, useAvx2);
+    Split(reinterpret_cast<const Pair*>(accumulators.data()) + blockFill, at(output(0)), at(output(1)), piece,
+          useAvx2);
     blockFill += piece;
     done += piece;
     if (blockFill == hop) {
@@ -305,9 +310,10 @@ void ConvolutionEngine::ProcessFullBlock() {
   // block's output, that output becomes the accumulators, and the old ones
   // the next inverse transform's destination.
   const std::int32_t tail = transformLength - hop;
-  Pair* output = reinterpret_cast<Pair*>(filtered.data());
-  const Pair* owed = reinterpret_cast<const Pair*>(accumulators.data()) + hop;
-  for (std::int32_t j = 0; j < tail; ++j) output[j] += owed[j];
+  double* output = filtered.data();
+  const double* owed = accumulators.data() + 2 * hop;
+  std::int32_t j = useAvx2 ? AddAvx2(output, owed, 2 * tail) : 0;
+  for (; j < 2 * tail; ++j) output[j] += owed[j];
   std::swap(filtered, accumulators);
 }
 

@@ -113,7 +113,7 @@ private:
   ComplexBuffer spectrum;  // a block's spectrum, multiplied in place
   ComplexBuffer fadedSpectrum;
   ComplexBuffer filtered;  // the inverse transform of spectrum
-  bool useAvx2 = false;    // for the spectral product
+  bool useAvx2 = false;    // for the loops over frames and bins
   std::vector<double> fadeOutWeights;  // hop weights falling from 1 to 0
   std::vector<double> fadeInWeights;   // their complements
   // Entry j is the output frame (left, right) for the first sample of the
