@@ -57,13 +57,10 @@ ChannelRange Clip(int first, int count, int n) {
 
 double* Samples(GrowBuffer& scratch) { return static_cast<double*>(scratch.Data()); }
 
-// Asks for all cache lines of samples [0, count) at once, to be read
-// (kWrite 0) or written (1). Host buffers are usually cold, and a loop that
-// meets one missing line after the other runs at the memory's latency.
-template <int kWrite>
-void Prefetch(const float* samples, int count) {
+// Asks for the cache lines of samples [0, count) ahead of writing them.
+void PrefetchForWrite(const float* samples, int count) {
   constexpr int kLineFloats = 64 / sizeof(float);
-  for (int s = 0; s < count; s += kLineFloats) __builtin_prefetch(samples + s, kWrite);
+  for (int s = 0; s < count; s += kLineFloats) __builtin_prefetch(samples + s, 1);
 }
 
 // Host identifiers, found by the first table text that occurs anywhere in the
@@ -367,10 +364,6 @@ void IPlugBase::ProcessInPieces(int frames, Delivery delivery) {
   do {
     const int n = std::min(blockSize, frames - done);
     for (int i = 0; i < inputChannels.Count(); ++i) {
-      const InputChannel* channel = inputChannels.Get(i);
-      if (channel->connected && channel->floatSource) Prefetch<0>(channel->floatSource + done, n);
-    }
-    for (int i = 0; i < inputChannels.Count(); ++i) {
       InputChannel* channel = inputChannels.Get(i);
       double* scratch = Samples(channel->scratch);
       double*& slot = inputSlots[static_cast<std::size_t>(channel->slot)];
@@ -392,7 +385,7 @@ void IPlugBase::ProcessInPieces(int frames, Delivery delivery) {
       slot = channel->connected && channel->doubleDestination ? channel->doubleDestination + done
                                                               : Samples(channel->scratch);
       // Host float buffers are usually cold: fetch them while the block is processed.
-      if (channel->connected && channel->floatDestination) Prefetch<1>(channel->floatDestination + done, n);
+      if (channel->connected && channel->floatDestination) PrefetchForWrite(channel->floatDestination + done, n);
     }
 
     ProcessBlock(inputs, outputs, n);
