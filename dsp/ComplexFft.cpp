@@ -140,7 +140,7 @@ std::string MeasureFftWisdom(std::span<const FftWisdomRequest> requests) {
   std::vector<std::string> kept;
   for (const FftWisdomRequest& request : requests) {
     const std::int32_t n = request.length;
-    const int attempts = request.patient ? 2 : 3;
+    const int attempts = 3;
     std::vector<std::pair<std::shared_ptr<const ComplexFft>, std::string>> candidates;
     for (int attempt = 0; attempt <= attempts; ++attempt) {
       const bool estimate = attempt == attempts;
