@@ -62,7 +62,7 @@ void Collect(const double* left, const double* right, Pair* frames, std::int32_t
              bool avx2) {
   Mask seen{0, 0};
   if (left != nullptr && right != nullptr) {
-    std::int32_t i = avx2 ? CollectAvx2(left, right, &frames[0][0], count, nonzero) : 0;
+    std::int32_t i = avx2 ? CollectAvx2(left, right, reinterpret_cast<double*>(frames), count, nonzero) : 0;
     for (; i < count; ++i) {
       frames[i] = Pair{left[i], right[i]};
       seen |= frames[i] != 0.0;
@@ -80,7 +80,7 @@ void Collect(const double* left, const double* right, Pair* frames, std::int32_t
 // Splits frames into their two channels; a null channel is skipped.
 void Split(const Pair* frames, double* left, double* right, std::int32_t count, bool avx2) {
   if (left != nullptr && right != nullptr) {
-    std::int32_t i = avx2 ? SplitAvx2(&frames[0][0], left, right, count) : 0;
+    std::int32_t i = avx2 ? SplitAvx2(reinterpret_cast<const double*>(frames), left, right, count) : 0;
     for (; i + 1 < count; i += 2) {
       Store(left + i, __builtin_shufflevector(frames[i], frames[i + 1], 0, 2));
       Store(right + i, __builtin_shufflevector(frames[i], frames[i + 1], 1, 3));
