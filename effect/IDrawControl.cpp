@@ -11,7 +11,6 @@
 #include "plugin/IPlugBase.h"
 #include "plugin/ModuleHandle.h"
 #include "raster/LICE_SysBitmap.h"
-#include "text/BitmapFont.h"
 #include "text/TextLabel.h"
 
 namespace tarvel {
@@ -26,19 +25,6 @@ int NextRandom() {
   thread_local std::uint32_t state = 1;
   state = state * 214013u + 2531011u;
   return static_cast<int>(state >> 16 & 0x7FFF);
-}
-
-// Decoded on the first editor built in the process (constructions are
-// serialised by the entry lock; the static's guard covers any other caller)
-// and kept until the module is unloaded, after its last instance.
-const BitmapFont* ProcessFont(IGraphics& graphics) {
-  static const std::unique_ptr<BitmapFont> font = [&graphics] {
-    const BitmapRef limits = graphics.LoadBitmapResource(101, "img/font/font12_limits.png", 1);
-    const BitmapRef glyphs = graphics.LoadBitmapResource(100, "img/font/font12.png", 1);
-    return BuildBitmapFont(ImageView{glyphs.width, glyphs.height, glyphs.bitmap->Pixels()},
-                           ImageView{limits.width, limits.height, limits.bitmap->Pixels()}, -5);
-  }();
-  return font.get();
 }
 
 // Sums are taken modulo 2^32 (only their low bytes count): a summary value
@@ -107,8 +93,7 @@ void BuildEditor(IPlugBase& plug, InstanceSlot& slot, std::int32_t slotIndex) {
   plug.AttachEditor(std::move(graphics));
   if (LICE_SysBitmap* bitmap = editor.DrawBitmap()) slot.pixels.store(bitmap->Pixels(), std::memory_order_relaxed);
 
-  const BitmapFont* font = ProcessFont(editor);
-  std::unique_ptr<TextLabel> label = CreateTextLabel(font, 6, kEditorSize - 12, kAlignLeft);
+  std::unique_ptr<TextLabel> label = CreateTextLabel(editor.TextFont(), 6, kEditorSize - 12, kAlignLeft);
   std::snprintf(label->text.data(), label->text.size(), "Instance #%d", static_cast<int>(slotIndex));
   slot.label.store(label.release(), std::memory_order_relaxed);
 }

@@ -6,6 +6,7 @@
 
 #include "gui/BitmapCache.h"
 #include "plugin/FatalAssert.h"
+#include "text/BitmapFont.h"
 #include "plugin/IPlugBase.h"
 #include "plugin/Parameter.h"
 #include "raster/LICE_MemBitmap.h"
@@ -120,6 +121,16 @@ BitmapRef IGraphics::LoadBitmapResource(int id, const char* name, int frames) {
     if (!bitmap) FatalAssert("imgResourceFound", "IGraphics", __LINE__);
   }
   return BitmapRef{bitmap, bitmap->PixelWidth(), bitmap->PixelHeight(), frames};
+}
+
+const BitmapFont* IGraphics::TextFont() {
+  static const std::unique_ptr<BitmapFont> font = [this] {
+    const BitmapRef limits = LoadBitmapResource(101, "img/font/font12_limits.png", 1);
+    const BitmapRef glyphs = LoadBitmapResource(100, "img/font/font12.png", 1);
+    return BuildBitmapFont(ImageView{glyphs.width, glyphs.height, glyphs.bitmap->Pixels()},
+                           ImageView{limits.width, limits.height, limits.bitmap->Pixels()}, -5);
+  }();
+  return font.get();
 }
 
 void IGraphics::MarkAllDirty() {

@@ -29,6 +29,8 @@
 
 namespace tarvel {
 
+struct BitmapFont;
+
 class IPlugBase;
 class LICE_IBitmap;
 class LICE_MemBitmap;
@@ -103,6 +105,10 @@ class IGraphics : public IEditor {
   // The bitmap of resource id, decoded once per process and shared by every
   // caller; a resource that cannot be decoded stops the program.
   BitmapRef LoadBitmapResource(int id, const char* name, int frames);
+  // The module's bitmap font (resources 100 and 101), built with the first
+  // call in the process and kept until the module is unloaded: the editor's
+  // text line and the X11 edit field draw with it.
+  const BitmapFont* TextFont();
   void MarkAllDirty();
 
   // --- Called by the window layer (GUI thread) -----------------------------

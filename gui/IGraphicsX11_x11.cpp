@@ -13,7 +13,6 @@
 #include <mutex>
 #include <vector>
 
-#include "gui/BitmapCache.h"
 #include "gui/EditorWindow.h"
 #include "gui/ImageResources.h"
 #include "plugin/Parameter.h"
@@ -131,26 +130,6 @@ void FolderOf(const char* path, std::string& folder) {
   folder.clear();
   const char* last = path ? std::strrchr(path, '/') : nullptr;
   if (last) folder.assign(path, static_cast<std::size_t>(last - path + 1));
-}
-
-LICE_IBitmap* CachedResource(void* module, int id, const char* name) {
-  BitmapCache& cache = BitmapCache::Instance();
-  if (LICE_IBitmap* bitmap = cache.Find(id)) return bitmap;
-  std::unique_ptr<LICE_IBitmap> decoded(LoadImageResource(module, id, name));
-  return decoded ? cache.Add(id, std::move(decoded)) : nullptr;
-}
-
-// The module's bitmap font, as the editor's text line uses it; built with the
-// first edit field of the process and kept. Null when the module has none.
-const BitmapFont* EditFont(void* module) {
-  static const std::unique_ptr<BitmapFont> font = [module]() -> std::unique_ptr<BitmapFont> {
-    LICE_IBitmap* limits = CachedResource(module, 101, "img/font/font12_limits.png");
-    LICE_IBitmap* glyphs = CachedResource(module, 100, "img/font/font12.png");
-    if (!limits || !glyphs) return nullptr;
-    return BuildBitmapFont(ImageView{glyphs->PixelWidth(), glyphs->PixelHeight(), glyphs->Pixels()},
-                           ImageView{limits->PixelWidth(), limits->PixelHeight(), limits->Pixels()}, -5);
-  }();
-  return font.get();
 }
 
 void FillRect(LICE_SysBitmap& bitmap, const PixelRect& r, std::uint32_t colour) {
@@ -613,7 +592,7 @@ void IGraphicsX11::OpenEditField(IControl* control, Parameter* parameter, const 
   editReadOnly = false;
   editPassword = false;
   editState = kEditNone;
-  if (const BitmapFont* font = EditFont(moduleHandle)) editLabel = CreateTextLabel(font, 0, 0, kAlignLeft);
+  editLabel = CreateTextLabel(TextFont(), 0, 0, kAlignLeft);
   exposed = Unite(exposed, editRect);
 }
 
