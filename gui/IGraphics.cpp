@@ -46,6 +46,17 @@ ListSize ValueListSize(const Parameter& parameter) {
   return ListSize{width, 36 * (count + 1)};
 }
 
+ValueEditorStart StartValueEditor(const IControl& control, const Parameter& parameter) {
+  const PixelRect& r = control.DrawRect();
+  ValueEditorStart start{};
+  start.centreX = static_cast<int>(static_cast<float>(r.left + r.right) * 0.5f);
+  start.centreY = static_cast<int>(static_cast<float>(r.top + r.bottom) * 0.5f);
+  start.listed = parameter.DisplayTextCount() > 0 &&
+                 (parameter.Type() == Parameter::kTypeSwitch || parameter.Type() == Parameter::kTypeChoice);
+  parameter.FormatForDisplay(parameter.Value(), false, start.text, sizeof start.text);
+  return start;
+}
+
 IGraphics::IGraphics(IPlugBase& owner, int w, int h, int fps)
     : plug(owner),
       pushed(std::make_unique<PushedValue[]>(static_cast<std::size_t>(owner.ParameterCount()))),

@@ -26,6 +26,7 @@
 #include "gui/IControl.h"
 #include "plugin/GrowBuffer.h"
 #include "plugin/IEditor.h"
+#include "plugin/Parameter.h"
 
 namespace tarvel {
 
@@ -35,7 +36,6 @@ class IPlugBase;
 class LICE_IBitmap;
 class LICE_MemBitmap;
 class LICE_SysBitmap;
-class Parameter;
 
 // A bitmap resource: the bitmap belongs to the BitmapCache, never to the caller.
 struct BitmapRef {
@@ -187,6 +187,17 @@ struct ListSize {
   int height;
 };
 ListSize ValueListSize(const Parameter& parameter);
+
+// How a window layer's value editor opens for control: centred on its draw
+// rectangle, showing the parameter's display text, and as a choice among the
+// display texts for a switch or choice parameter that has them.
+struct ValueEditorStart {
+  int centreX;
+  int centreY;
+  bool listed;
+  char text[Parameter::kTextSize];
+};
+ValueEditorStart StartValueEditor(const IControl& control, const Parameter& parameter);
 
 // Whether update rectangle a meets a control's rectangle b. Not symmetric: the
 // update rectangle's right and bottom edges count as inside.

@@ -335,15 +335,13 @@ void IGraphicsWin::Tick() {
 
 void IGraphicsWin::OpenValueEditor(IControl* control, Parameter* parameter) {
   if (!control || !parameter || editWindow || !window) return;
-  const PixelRect& r = control->DrawRect();
-  const int cx = static_cast<int>(static_cast<float>(r.left + r.right) * 0.5f);
-  const int cy = static_cast<int>(static_cast<float>(r.top + r.bottom) * 0.5f);
-  char current[Parameter::kTextSize] = {};
-  parameter->FormatForDisplay(parameter->Value(), false, current, sizeof current);
+  const ValueEditorStart start = StartValueEditor(*control, *parameter);
+  const int cx = start.centreX, cy = start.centreY;
+  const char* current = start.text;
 
   HWND edit = nullptr;
-  const int count = parameter->DisplayTextCount();
-  if (count > 0 && (parameter->Type() == Parameter::kTypeSwitch || parameter->Type() == Parameter::kTypeChoice)) {
+  if (start.listed) {
+    const int count = parameter->DisplayTextCount();
     const ListSize size = ValueListSize(*parameter);
     edit = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, cx - size.width / 2, cy,
                            size.width, size.height, window, reinterpret_cast<HMENU>(kEditControlId), moduleHandle,

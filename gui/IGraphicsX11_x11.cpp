@@ -558,17 +558,12 @@ void IGraphicsX11::HandleEditKey(void* raw) {
 
 void IGraphicsX11::OpenValueEditor(IControl* control, Parameter* parameter) {
   if (!control || !parameter || editControl || !window) return;
-  const PixelRect& r = control->DrawRect();
-  const int cx = static_cast<int>(static_cast<float>(r.left + r.right) * 0.5f);
-  const int cy = static_cast<int>(static_cast<float>(r.top + r.bottom) * 0.5f);
-  char current[Parameter::kTextSize] = {};
-  parameter->FormatForDisplay(parameter->Value(), false, current, sizeof current);
+  const ValueEditorStart start = StartValueEditor(*control, *parameter);
+  const int cx = start.centreX, cy = start.centreY;
   // A list parameter takes one of its display texts, typed.
-  const bool listed = parameter->DisplayTextCount() > 0 &&
-                      (parameter->Type() == Parameter::kTypeSwitch || parameter->Type() == Parameter::kTypeChoice);
-  const int w = listed ? ValueListSize(*parameter).width : 72;
+  const int w = start.listed ? ValueListSize(*parameter).width : 72;
   OpenEditField(control, parameter, PixelRect{cx - w / 2, cy - kFieldHeight / 2, cx - w / 2 + w, cy + kFieldHeight / 2},
-                current);
+                start.text);
 }
 
 void IGraphicsX11::OpenTextEditor(IControl* control) {

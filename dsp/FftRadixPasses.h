@@ -1,5 +1,5 @@
-// FFTPACK's real transform: rfftf/rfftb's drivers and the radf*/radb*
-// passes. Each pass keeps the published index names (ido, l1, ip, ...) and
+// FFTPACK's real transform: the radf*/radb* radix passes (the drivers are in
+// FftPasses.cpp). Each pass keeps the published index names (ido, l1, ip, ...) and
 // reads like its butterfly; the small accessor lambdas stand for the Fortran
 // 3-D arrays, shifted to 0-based indices, so the published I - 1, I, IC - 1,
 // IC become i - 1, i, ic - 1, ic with i from 2.
@@ -608,101 +608,6 @@ void InversePassGeneral(Index ido, Index ip, Index l1, Index idl1, double* __res
         C1(i, k, j) = wa[is + i - 2] * CH(i, k, j) + wa[is + i - 1] * CH(i - 1, k, j);
       }
     }
-  }
-}
-
-// Run all passes over data; see FftForwardPasses in FftPasses.h.
-void RunForwardPasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
-                       const std::int32_t* factors) {
-  const Index nn = static_cast<Index>(n);
-  const std::int32_t nf = factors[1];
-  bool inData = true;
-  Index l2 = nn;
-  Index iw = nn - 1;  // the twiddle blocks add up to n - 1; walk them backwards
-  for (std::int32_t k1 = nf - 1; k1 >= 0; --k1) {
-    const Index ip = static_cast<Index>(factors[k1 + 2]);
-    const Index l1 = l2 / ip;
-    const Index ido = nn / l2;
-    const Index idl1 = ido * l1;
-    iw -= (ip - 1) * ido;
-    const double* wa = twiddles + iw;
-    double* from = inData ? data : scratch;
-    double* to = inData ? scratch : data;
-    switch (ip) {
-      case 4:
-        ForwardPass4(ido, l1, from, to, wa, wa + ido, wa + 2 * ido);
-        inData = !inData;
-        break;
-      case 2:
-        ForwardPass2(ido, l1, from, to, wa);
-        inData = !inData;
-        break;
-      case 3:
-        ForwardPass3(ido, l1, from, to, wa, wa + ido);
-        inData = !inData;
-        break;
-      case 5:
-        ForwardPass5(ido, l1, from, to, wa, wa + ido, wa + 2 * ido, wa + 3 * ido);
-        inData = !inData;
-        break;
-      default:
-        if (ido == 1) {
-          ForwardPassGeneral(ido, ip, l1, idl1, to, from, wa);
-          inData = !inData;
-        } else {
-          ForwardPassGeneral(ido, ip, l1, idl1, from, to, wa);
-        }
-        break;
-    }
-    l2 = l1;
-  }
-  if (!inData) {
-    for (Index i = 0; i < nn; ++i) data[i] = scratch[i];
-  }
-}
-
-void RunInversePasses(std::int32_t n, double* data, double* scratch, const double* twiddles,
-                       const std::int32_t* factors) {
-  const Index nn = static_cast<Index>(n);
-  const std::int32_t nf = factors[1];
-  bool inData = true;
-  Index l1 = 1;
-  Index iw = 0;
-  for (std::int32_t k1 = 0; k1 < nf; ++k1) {
-    const Index ip = static_cast<Index>(factors[k1 + 2]);
-    const Index l2 = ip * l1;
-    const Index ido = nn / l2;
-    const Index idl1 = ido * l1;
-    const double* wa = twiddles + iw;
-    double* from = inData ? data : scratch;
-    double* to = inData ? scratch : data;
-    switch (ip) {
-      case 4:
-        InversePass4(ido, l1, from, to, wa, wa + ido, wa + 2 * ido);
-        inData = !inData;
-        break;
-      case 2:
-        InversePass2(ido, l1, from, to, wa);
-        inData = !inData;
-        break;
-      case 3:
-        InversePass3(ido, l1, from, to, wa, wa + ido);
-        inData = !inData;
-        break;
-      case 5:
-        InversePass5(ido, l1, from, to, wa, wa + ido, wa + 2 * ido, wa + 3 * ido);
-        inData = !inData;
-        break;
-      default:
-        InversePassGeneral(ido, ip, l1, idl1, from, to, wa);
-        if (ido == 1) inData = !inData;
-        break;
-    }
-    l1 = l2;
-    iw += (ip - 1) * ido;
-  }
-  if (!inData) {
-    for (Index i = 0; i < nn; ++i) data[i] = scratch[i];
   }
 }
 
