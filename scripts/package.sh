@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds what users install, into build/packages/: the Debian package
 # (tarvel_VERSION_amd64.deb, from the release build) and the Windows zip
-# (Tarvel-VERSION-win64.zip, from the MinGW build). CPack makes them; they are
-# then rebuilt with every file's time the commit's (SOURCE_DATE_EPOCH, see
-# cmake/Packaging.cmake), root as owner, fixed modes and entries in name order,
-# so that two builds of one commit give the same bytes. Run scripts/setup.sh
-# once before on a fresh machine.
+# (Tarvel-VERSION-win64.zip, from the MinGW build). Two builds of one commit
+# give the same bytes: CPack's Debian generator dates everything with
+# SOURCE_DATE_EPOCH (the commit's time, cmake/Packaging.cmake) and owns it by
+# root; its zip carries the files' own times, owners and the local time zone,
+# so the zip is written again with fixed times and modes, in name order. Run
+# scripts/setup.sh once before on a fresh machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 JOBS=${JOBS:-$(nproc)}
@@ -13,23 +14,15 @@ out=build/packages
 rm -rf "$out"
 mkdir -p "$out"
 
-# A tree with fixed modes and times.
-settle() {  # directory
-  chmod -R u+rwX,go+rX,go-w "$1"
-  find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-}
-repack_deb() {  # deb, output, scratch
-  dpkg-deb -R "$1" "$3/tree"
-  settle "$3/tree"
-  dpkg-deb --root-owner-group -Zxz --threads-max=1 --build "$3/tree" "$2" >/dev/null
-}
-repack_zip() {  # zip, output, scratch
-  mkdir "$3/tree"
-  (cd "$3/tree" && cmake -E tar xf "$(realpath "$1")")
-  settle "$3/tree"
+repack_zip() {  # zip, output, scratch directory
+  local zip output
+  zip=$(realpath "$1") output=$(realpath -m "$2")
+  (cd "$3" && cmake -E tar xf "$zip")
+  chmod -R u+rwX,go+rX,go-w "$3"
+  find "$3" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
   # zip stores local time: UTC gives the same bytes in every time zone. -X: no
   # owners or extra time fields.
-  (cd "$3/tree" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -X -q -@ "$(realpath -m "$2")")
+  (cd "$3" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort | TZ=UTC zip -X -q -@ "$output")
 }
 
 for preset in release win64; do
@@ -44,11 +37,9 @@ for preset in release win64; do
   cpack --config "build/$preset/CPackConfig.cmake" -B "$work" >"$work.log" 2>&1 || { cat "$work.log"; exit 1; }
   for file in "$work"/*.deb "$work"/*.zip; do
     [ -f "$file" ] || continue
-    scratch=$work/repack-$(basename "$file")
-    mkdir -p "$scratch"
     case $file in
-      *.deb) repack_deb "$file" "$out/$(basename "$file")" "$scratch" ;;
-      *.zip) repack_zip "$file" "$out/$(basename "$file")" "$scratch" ;;
+      *.deb) mv -f "$file" "$out/" ;;
+      *.zip) mkdir "$work/unpacked" && repack_zip "$file" "$out/$(basename "$file")" "$work/unpacked" ;;
     esac
     echo "package: $out/$(basename "$file")"
   done
