@@ -1,8 +1,8 @@
 # What users install: a Debian package from a Linux build, a zip from the
-# Windows build (scripts/package.sh makes both with CPack and then gives them
-# fixed times, owners and order). Their files form the component "dist", which
-# a plain `cmake --install` leaves out. Only where TARVEL_PACKAGE is on (the
-# release and win64 presets).
+# Windows build (scripts/package.sh makes both with CPack, and writes the zip
+# again with fixed times and order). Their files form the component "dist",
+# which a plain `cmake --install` leaves out. Only where TARVEL_PACKAGE is on
+# (the release and win64 presets).
 if(NOT TARVEL_PACKAGE OR NOT TARGET Tarvel OR NOT TARGET tarvel-render)
   return()
 endif()
