@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Two builds of one commit give the same packages: builds the packages of the
-# working tree's HEAD again in a clone elsewhere (another directory, another
-# time) and compares them byte for byte with PACKAGES_DIR's. On a difference it
+# Two builds of one commit give the same packages and modules: builds the
+# packages of the working tree's HEAD again in a clone elsewhere (another
+# directory, another time) and compares them, and the modules Tarvel.so and
+# Tarvel.dll, byte for byte with PACKAGES_DIR's and the working tree's build. On a difference it
 # names the first file inside the archives that differs, or says that only the
 # archives' own data (times, owners, order) do.
 #
@@ -45,5 +46,9 @@ for first in "$packages"/*; do
   fail "$name differs, its files do not: times, owners, modes or order in the archive"
 done
 [ "$count" -gt 0 ] || fail "no packages in $packages"
-echo "reproducible: the $count packages of $(git -C "$top" rev-parse --short HEAD), built again in $work/src, are the same bytes"
+# The modules as built, before the packages strip them.
+for module in build/release/vst/Tarvel.so build/win64/vst/Tarvel.dll; do
+  cmp -s "$top/$module" "$work/src/$module" || fail "$module differs"
+done
+echo "reproducible: the $count packages and the modules of $(git -C "$top" rev-parse --short HEAD), built again in $work/src, are the same bytes"
 rm -rf "$work"
