@@ -1,9 +1,32 @@
 # What users install: a Debian package from a Linux build, a zip from the
-# Windows build (scripts/package.sh makes both with CPack). Their files form
-# the component "dist", which a plain `cmake --install` leaves out.
-if(NOT TARGET Tarvel OR NOT TARGET tarvel-render)
+# Windows build (scripts/package.sh makes both with CPack, and writes the zip
+# again with fixed times and order). Their files form the component "dist",
+# which a plain `cmake --install` leaves out. Only where TARVEL_PACKAGE is on
+# (the release and win64 presets).
+if(NOT TARVEL_PACKAGE OR NOT TARGET Tarvel OR NOT TARGET tarvel-render)
   return()
 endif()
+
+# The one time the packages carry (the manual page's date, every file's time),
+# so that two builds of one commit give the same bytes: SOURCE_DATE_EPOCH when
+# set, else the commit's time, else (no git) the latest changelog entry's.
+# scripts/package.sh reads it from the build tree.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(epoch $ENV{SOURCE_DATE_EPOCH})
+else()
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT epoch MATCHES "^[0-9]+$")
+    file(STRINGS ${PROJECT_SOURCE_DIR}/packaging/changelog signature REGEX "^ -- .*>  " LIMIT_COUNT 1)
+    string(REGEX REPLACE "^ -- .*>  " "" when "${signature}")
+    execute_process(COMMAND date -u -d "${when}" +%s OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
+  endif()
+endif()
+if(NOT epoch MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "No time for the packages: set SOURCE_DATE_EPOCH")
+endif()
+set(TARVEL_SOURCE_DATE_EPOCH ${epoch})
+file(WRITE ${PROJECT_BINARY_DIR}/source-date-epoch "${epoch}\n")
 
 set(CPACK_PACKAGE_NAME tarvel)
 set(CPACK_PACKAGE_VENDOR Corvane)
@@ -39,7 +62,7 @@ install(TARGETS tarvel-render RUNTIME DESTINATION bin COMPONENT dist EXCLUDE_FRO
 find_program(TARVEL_HELP2MAN help2man REQUIRED)
 find_program(TARVEL_GZIP gzip REQUIRED)
 add_custom_command(OUTPUT tarvel-render.1.gz changelog.gz
-  COMMAND ${TARVEL_HELP2MAN} --no-info --section 1 --output tarvel-render.1
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${TARVEL_SOURCE_DATE_EPOCH} ${TARVEL_HELP2MAN} --no-info --section 1 --output tarvel-render.1
           --name "render audio files through the Tarvel equaliser" $<TARGET_FILE:tarvel-render>
   COMMAND ${TARVEL_GZIP} -9nf tarvel-render.1
   COMMAND ${TARVEL_GZIP} -9n <${PROJECT_SOURCE_DIR}/packaging/changelog >changelog.gz

@@ -1,9 +1,17 @@
-# GoogleTest for both targets: Debian's package natively, its sources for MinGW.
+# GoogleTest for both targets: natively through CMake's package lookup (Debian's
+# libgtest-dev); for MinGW built from a GoogleTest source tree, by default the
+# one of Debian's googletest package.
+set(TARVEL_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH
+    "GoogleTest's sources, built for the MinGW build")
 if(TARVEL_TESTS)
   if(WIN32)
+    if(NOT EXISTS ${TARVEL_GOOGLETEST_SOURCE_DIR}/CMakeLists.txt)
+      message(FATAL_ERROR "No GoogleTest sources in TARVEL_GOOGLETEST_SOURCE_DIR "
+                          "(${TARVEL_GOOGLETEST_SOURCE_DIR}): run scripts/setup.sh or set it")
+    endif()
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_subdirectory(${TARVEL_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   else()
     find_package(GTest REQUIRED)
   endif()

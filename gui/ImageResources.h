@@ -5,7 +5,8 @@
 // Every result is a new LICE_MemBitmap (row alignment 4 pixels) whose pixels are
 // alpha << 24 | red << 16 | green << 8 | blue with straight alpha; images without
 // an alpha channel come out opaque. Every failure (missing or short data, a bad
-// signature, a decoder error, dimensions beyond kMaxImageSide / kMaxImagePixels)
+// signature, a decoder error, dimensions beyond kMaxImageSide / kMaxImagePixels,
+// a PNG chunk above 4 MB, a JPEG header claiming more than its bytes can code)
 // gives null and writes no message.
 //
 // Decoding keeps no shared state: any thread may decode, the loaders are called

@@ -21,6 +21,16 @@ constexpr std::size_t kMinimumBytes = 8;
 // image; real ones have about ten. The limit bounds the work a damaged or hostile
 // file can cause.
 constexpr int kMaxScans = 500;
+// Huffman coding spends at least one bit on every 8 x 8 block of every
+// component (its DC code), so a file of n bytes holds at most 8n blocks. The
+// source makes missing data the end of the image, so without this a header
+// of a few bytes would have the whole claimed image allocated and decoded.
+// Arithmetic coding can pack flat colour tighter; such an image is refused.
+constexpr std::uint64_t kMaxBlocksPerByte = 8;
+// libjpeg's own buffers at most: the whole-image coefficients of a progressive
+// image of kMaxImagePixels with four full-resolution components (2 bytes a
+// sample), and room for its tables and line buffers.
+constexpr long kMaxLibraryMemory = 4 * 2 * kMaxImagePixels + 16 * 1024 * 1024;
 
 struct ErrorManager {
   jpeg_error_mgr library;  // first, so that libjpeg's pointer to it is ours too
@@ -61,6 +71,14 @@ void SkipInput(j_decompress_ptr info, long count) {
   const std::size_t skipped = std::min(static_cast<std::size_t>(count), info->src->bytes_in_buffer);
   info->src->next_input_byte += skipped;
   info->src->bytes_in_buffer -= skipped;
+}
+
+bool DataCanHoldBlocks(const jpeg_decompress_struct& info, std::size_t bytes) {
+  std::uint64_t blocks = 0;
+  for (int c = 0; c < info.num_components; ++c) {
+    blocks += std::uint64_t{info.comp_info[c].width_in_blocks} * info.comp_info[c].height_in_blocks;
+  }
+  return blocks <= kMaxBlocksPerByte * bytes;
 }
 
 // Everything a decode owns; see PngDecode in PngDecoder.cpp for why it lives
@@ -112,6 +130,8 @@ bool ReadImage(JpegDecode& d, std::span<const std::uint8_t> data) {
 
   jpeg_CreateDecompress(&d.info, JPEG_LIB_VERSION, sizeof(jpeg_decompress_struct));
   d.created = true;
+  // Beyond this libjpeg asks for backing store, which this build lacks: an error.
+  d.info.mem->max_memory_to_use = kMaxLibraryMemory;
 
   d.source.next_input_byte = data.data();
   d.source.bytes_in_buffer = data.size();
@@ -126,6 +146,7 @@ bool ReadImage(JpegDecode& d, std::span<const std::uint8_t> data) {
 
   jpeg_read_header(&d.info, TRUE);
   if (!ImageSizeAcceptable(d.info.image_width, d.info.image_height)) return false;
+  if (!DataCanHoldBlocks(d.info, data.size())) return false;
   jpeg_start_decompress(&d.info);
   const auto width = static_cast<int>(d.info.output_width);
   const auto height = static_cast<int>(d.info.output_height);

@@ -18,6 +18,10 @@ constexpr std::size_t kSignatureBytes = 8;
 // only a few (the rest of a chunk's checksum or of its last data chunk); a chunk
 // that claims gigabytes would otherwise be skipped by reading them all.
 constexpr std::size_t kMaxZeroFill = 64 * 1024;
+// The most libpng may allocate for one chunk. A chunk's buffer is sized from
+// its length field before its data is read, so a short file could otherwise
+// take hundreds of megabytes; no image of this system has a chunk near this.
+constexpr png_alloc_size_t kMaxChunkBytes = 4 * 1024 * 1024;
 
 struct MemoryReader {
   const std::uint8_t* next;
@@ -65,6 +69,11 @@ bool ReadImage(PngDecode& d) {
 
   png_set_read_fn(d.png, &d.reader, ReadFromMemory);
   png_set_user_limits(d.png, kMaxImageSide, kMaxImageSide);
+  png_set_chunk_malloc_max(d.png, kMaxChunkBytes);
+  // libpng reports an ancillary chunk beyond that limit as a benign error,
+  // which on reading is only a warning, and then allocates it all the same:
+  // benign errors must stop the decode.
+  png_set_benign_errors(d.png, 0);
   png_read_info(d.png, d.info);
 
   const png_uint_32 width = png_get_image_width(d.png, d.info);

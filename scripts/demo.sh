@@ -15,10 +15,6 @@ build/release/tools/render/tarvel-render --demo build/demo
 
 # The editor as a user sees it: Tarvel.dll under Wine in a window of its own
 # on a virtual display, with pink noise playing.
-export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/tarvel-wine} WINEDEBUG=-all
-xvfb-run -a -s "-screen 0 1024x1024x24" bash -c '
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
-  scripts/wine-run.sh build/win64/tools/editorshot/tarvel-editor-shot.exe build/win64/vst/Tarvel.dll build/demo/editor.png
-  status=$?
-  /usr/lib/wine/wineserver -w
-  exit $status'
+source scripts/wine-env.sh
+with_wine_server scripts/wine-run.sh build/win64/tools/editorshot/tarvel-editor-shot.exe build/win64/vst/Tarvel.dll \
+  build/demo/editor.png

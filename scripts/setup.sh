@@ -19,7 +19,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libsndfile1-dev gnuplot-nox
   ardour lsp-plugins-vst
-  libcli11-dev help2man lintian
+  libcli11-dev help2man lintian zip
   libx11-dev libxext-dev x11-utils
   lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2
 )
@@ -112,12 +112,11 @@ build_fftw "$MINGW_PREFIX" --host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-p
   "CFLAGS=-O2 -Wa,-muse-unaligned-vector-move" --with-our-malloc
 
 # A Wine prefix of our own for the Windows tests.
-WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/tarvel-wine}
+source "$(dirname "$0")/wine-env.sh"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
-  WINEPREFIX=$WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
-    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
-  WINEPREFIX=$WINEPREFIX /usr/lib/wine/wineserver -w || true
+  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -w || true
   echo "setup: created Wine prefix $WINEPREFIX"
 fi
 echo "setup: done"

@@ -2,32 +2,20 @@
 # Sets up the machine, then builds and runs every test on both targets:
 # Windows x86-64 under Wine, ThreadSanitizer, the fuzzers for a bounded time,
 # Ardour driving the release plug-in, the packages (installed only as root or
-# with TARVEL_INSTALL_TEST=1), and last the native suite under
+# with TARVEL_INSTALL_TEST=1) and a second build of them from a clone of HEAD
+# that must give the same bytes, and last the native suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer (which also compares the native
 # renderer with the Windows one under Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-
-export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/tarvel-wine}
-export WINEDEBUG=-all
+source scripts/wine-env.sh
 JOBS=${JOBS:-$(nproc)}
 
 echo "== Windows x86-64 (MinGW-w64, tests under Wine)"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$JOBS"
-# One persistent Wine server for the whole run (each Wine start then costs
-# ~0.1 s), started inside the virtual display: a server started without one
-# keeps its desktop without one, and editor windows would fail to open. The
-# editor's pixels are read back exactly, so the screen has 24 bits, not the
-# 8-bit default.
-xvfb-run -a -s "-screen 0 1024x1024x24" bash -c '
-  /usr/lib/wine/wineserver -k 2>/dev/null || true
-  /usr/lib/wine/wineserver -p
-  scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
-  ctest --preset win64; status=$?
-  /usr/lib/wine/wineserver -k || true
-  exit $status'
+with_wine_server ctest --preset win64
 
 echo "== ThreadSanitizer (threaded tests)"
 cmake --preset tsan >/dev/null
@@ -45,6 +33,9 @@ ctest --preset release -L ardour
 echo "== Packages: the Windows zip under Wine; the Debian package through lintian, installed and removed (as root)"
 scripts/package.sh
 tests/package/package_check.sh build/packages/tarvel_*_amd64.deb build/packages/Tarvel-*-win64.zip build/package-check
+
+echo "== Reproducible packages: HEAD built again in a clone elsewhere gives the same bytes"
+tests/package/reproducible_check.sh build/packages "$(mktemp -d)"
 
 echo "== Linux x86-64, AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake --preset asan >/dev/null

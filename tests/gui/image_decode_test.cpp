@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <zlib.h>
+
 #include "ImageEncoding.h"
 #include "gui/ImageResources.h"
 #include "raster/LICE_MemBitmap.h"
@@ -176,6 +178,37 @@ TEST(PngDecode, BadDataGivesNull) {
   EXPECT_FALSE(DecodePng(WithClaimedSize(good, 0x7FFFFFFF, 0x7FFFFFFF)));
 }
 
+// `png` with a tEXt chunk of `length` bytes, its checksum right, after the header.
+Bytes WithTextChunk(const Bytes& png, std::size_t length) {
+  Bytes chunk{std::uint8_t(length >> 24), std::uint8_t(length >> 16), std::uint8_t(length >> 8),
+              std::uint8_t(length), 't', 'E', 'X', 't', 'k', 0};
+  chunk.resize(8 + length, 'x');
+  const auto crc = static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(length + 4)));
+  for (int i = 0; i < 4; ++i) chunk.push_back(std::uint8_t(crc >> (24 - 8 * i)));
+  Bytes out(png.begin(), png.begin() + 33);  // signature and header chunk
+  out.insert(out.end(), chunk.begin(), chunk.end());
+  out.insert(out.end(), png.begin() + 33, png.end());
+  return out;
+}
+
+// A chunk's buffer is sized from its length field before its data is read:
+// beyond 4 MB the image is refused instead.
+TEST(PngDecode, ChunkBeyondTheLimitIsRefused) {
+  const Bytes good = EncodePng(PngImage{.width = 2, .height = 2, .samples = Bytes(12, 5)});
+  EXPECT_TRUE(DecodePng(WithTextChunk(good, 1000)));
+  EXPECT_FALSE(DecodePng(WithTextChunk(good, 5 << 20)));
+
+  // 71 bytes whose tEXt chunk claims 754 974 757 bytes (found by fuzzing: libpng
+  // allocated all of it before it found the file short).
+  const Bytes claims755Mb{
+      0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52,
+      0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0x04, 0x08, 0x03, 0x00, 0x00, 0x00, 0x6b, 0xd1, 0xe5,
+      0xfc, 0x00, 0x00, 0x00, 0x04, 0x67, 0x41, 0x4d, 0x41, 0x30, 0x3a, 0x30, 0x30, 0xbb, 0x2d, 0x31,
+      0x32, 0x2d, 0x00, 0x00, 0x25, 0x74, 0x45, 0x58, 0x74, 0x64, 0x31, 0x32, 0x2d, 0x30, 0x37, 0x54,
+      0x30, 0x38, 0x44, 0xae, 0x42, 0x60, 0x82};
+  EXPECT_FALSE(DecodePng(claims755Mb));
+}
+
 TEST(JpegDecode, GreyAndColourBecomeOpaquePixels) {
   JpegImage grey{.width = 16, .height = 16, .components = 1, .samples = Bytes(256, 200)};
   auto bitmap = DecodeJpeg(EncodeJpeg(grey));
@@ -257,6 +290,25 @@ TEST(JpegDecode, TruncatedDataDecodesToFullSizeAndBadDataGivesNull) {
   huge[at + 2] = 8000 >> 8;
   huge[at + 3] = 8000 & 0xFF;
   EXPECT_FALSE(DecodeJpeg(huge));
+}
+
+// 4096 x 4096 is within the size limit, but a few hundred bytes cannot hold
+// its blocks: refused before libjpeg sizes its whole-image buffers (96 MB for
+// a progressive one) and the bitmap, where it would decode the missing data.
+TEST(JpegDecode, HeaderClaimingMoreBlocksThanTheDataHoldsGivesNull) {
+  for (const bool progressive : {false, true}) {
+    JpegImage image{.width = 16, .height = 16, .components = 3, .progressive = progressive};
+    image.samples.assign(16 * 16 * 3, 120);
+    Bytes jpeg = EncodeJpeg(image);
+    ASSERT_TRUE(DecodeJpeg(jpeg));
+    const std::size_t at = AfterMarker(jpeg, progressive ? 0xC2 : 0xC0) + 1;
+    ASSERT_NE(at, 1u);
+    for (const std::size_t i : {at, at + 2}) {
+      jpeg[i] = 4096 >> 8;
+      jpeg[i + 1] = 4096 & 0xFF;
+    }
+    EXPECT_FALSE(DecodeJpeg(jpeg)) << progressive;
+  }
 }
 
 }  // namespace

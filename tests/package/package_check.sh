@@ -27,12 +27,16 @@ for file in Tarvel.dll tarvel-render.exe README.txt LICENSE.txt; do
 done
 mkdir "$work/alone"
 cp "$unpacked/Tarvel.dll" "$work/alone/"
-wine=$here/../../scripts/wine-run.sh
-"$wine" "$unpacked/tarvel-render.exe" --plugin "$work/alone/Tarvel.dll" --response "$work/alone.csv" >"$work/wine.log" 2>&1 \
-  || { cat "$work/wine.log"; fail "Tarvel.dll does not load from a folder of its own"; }
-"$wine" "$unpacked/tarvel-render.exe" --response "$work/beside.csv" >"$work/wine.log" 2>&1 \
-  || { cat "$work/wine.log"; fail "tarvel-render.exe does not find the Tarvel.dll beside it"; }
-cmp -s "$work/alone.csv" "$work/beside.csv" || fail "the two responses of the zip's plug-in differ"
+source "$here/../../scripts/wine-env.sh"
+export unpacked work
+with_wine_server bash -c '
+  fail() { echo "package: $*"; exit 1; }
+  wine=/usr/lib/wine/wine64
+  "$wine" "$unpacked/tarvel-render.exe" --plugin "$work/alone/Tarvel.dll" --response "$work/alone.csv" >"$work/wine.log" 2>&1 \
+    || { cat "$work/wine.log"; fail "Tarvel.dll does not load from a folder of its own"; }
+  "$wine" "$unpacked/tarvel-render.exe" --response "$work/beside.csv" >"$work/wine.log" 2>&1 \
+    || { cat "$work/wine.log"; fail "tarvel-render.exe does not find the Tarvel.dll beside it"; }
+  cmp -s "$work/alone.csv" "$work/beside.csv" || fail "the two responses of the plug-in in the zip differ"'
 echo "package: the zip's Tarvel.dll loads alone under Wine; its tarvel-render.exe finds it"
 
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian reports errors"; }
