@@ -399,7 +399,9 @@ TEST(Torture, CreateAndTerminateAThousandTimes) {
   for (int i = 0; i < 1000; ++i) {
     auto plug = NewVst3();
     ASSERT_TRUE(plug) << i;
-    if (i % 100 == 0) ASSERT_TRUE(plug->Start(44100.0, 128, kSample32));
+    if (i % 100 == 0) {
+      ASSERT_TRUE(plug->Start(44100.0, 128, kSample32));
+    }
   }
 }
 
