@@ -15,3 +15,5 @@ for program in bench_fft bench_engine bench_text bench_plugin; do
   echo "== $program"
   "build/release/bench/$program" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 done
+echo "== bench_vst3"
+build/release/bench/bench_vst3

@@ -343,26 +343,9 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
   }
 
   // The input enters the delay before the effect writes: outputs may be the
-  // input buffers.
-  const int ringLength = static_cast<int>(ring[0].size());
-  int position = ringPosition;
-  for (int c = 0; c < 2; ++c) {
-    const Sample* source = in[c];
-    double* line = ring[c].data();
-    double* target = delayed[c].data();
-    position = ringPosition;
-    for (int i = 0; i < frames; ++i) {
-      const double x = source ? static_cast<double>(source[i]) : 0.0;
-      if (ringLength == 0) {
-        target[i] = x;
-        continue;
-      }
-      target[i] = line[position];
-      line[position] = x;
-      if (++position == ringLength) position = 0;
-    }
-  }
-  ringPosition = position;
+  // input buffers. The delayed input is needed only while bypassing.
+  const bool mixing = bypass || fadePosition > 0;
+  FeedDelay(in, frames, mixing);
 
   if constexpr (std::is_same_v<Sample, float>) {
     effect->ConnectInputsFloat(0, 2, in);
@@ -374,7 +357,7 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
     effect->ProcessDouble(frames);
   }
 
-  if (!bypass && fadePosition == 0) return;
+  if (!mixing) return;
   for (int i = 0; i < frames; ++i) {
     fadePosition = std::clamp(fadePosition + (bypass ? 1 : -1), 0, fadeFrames);
     const double w = 0.5 - 0.5 * std::cos(std::numbers::pi * fadePosition / fadeFrames);
@@ -384,6 +367,42 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
       out[c][i] = static_cast<Sample>(wet + delayed[c][static_cast<std::size_t>(i)] * w);
     }
   }
+}
+
+template <typename Sample>
+void IPlugVST3::FeedDelay(Sample* const* in, int frames, bool keepDelayed) {
+  const int length = static_cast<int>(ring[0].size());
+  for (int c = 0; c < 2; ++c) {
+    const Sample* source = in[c];
+    double* line = ring[c].data();
+    double* target = delayed[c].data();
+    const auto input = [source](int i) { return source ? static_cast<double>(source[i]) : 0.0; };
+    if (length == 0 || frames > length) {
+      // No delay, or a call longer than the delay (rare): sample by sample.
+      for (int i = 0, slot = ringPosition; i < frames; ++i) {
+        if (length == 0) {
+          target[i] = input(i);
+          continue;
+        }
+        target[i] = line[slot];
+        line[slot] = input(i);
+        if (++slot == length) slot = 0;
+      }
+      continue;
+    }
+    // The call's slots wrap around the end of the line at most once.
+    const auto pass = [&](int from, int count, int slot) {
+      if (keepDelayed) std::copy_n(line + slot, count, target + from);
+      if (source)
+        std::copy_n(source + from, count, line + slot);
+      else
+        std::fill_n(line + slot, count, 0.0);
+    };
+    const int first = std::min(frames, length - ringPosition);
+    pass(0, first, ringPosition);
+    pass(first, frames - first, 0);
+  }
+  if (length > 0) ringPosition = static_cast<int>((static_cast<std::int64_t>(ringPosition) + frames) % length);
 }
 
 void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {

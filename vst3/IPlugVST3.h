@@ -98,6 +98,10 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   // `offset` on. Audio thread, under the lock.
   template <typename Sample>
   void ProcessStretch(ProcessData& data, int offset, int frames);
+  // Puts the stretch's input into the delay line; with keepDelayed, the
+  // input of a latency ago into `delayed` first. Audio thread.
+  template <typename Sample>
+  void FeedDelay(Sample* const* in, int frames, bool keepDelayed);
   // The last point of every queue of the call, applied. Audio thread.
   void ApplyParameterChanges(IParameterChanges* changes);
   void SetBypass(bool on);
