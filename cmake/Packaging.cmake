@@ -1,14 +1,14 @@
 # What users install: a Debian package from a Linux build, a zip from the
 # Windows build (scripts/package.sh makes both with CPack). Their files form
 # the component "dist", which a plain `cmake --install` leaves out.
-if(NOT TARGET Tarvel OR NOT TARGET tarvel-render)
+if(NOT TARGET Tarvel OR NOT TARGET Tarvel_vst3 OR NOT TARGET tarvel-render)
   return()
 endif()
 
 set(CPACK_PACKAGE_NAME tarvel)
 set(CPACK_PACKAGE_VENDOR Corvane)
 set(CPACK_PACKAGE_CONTACT "Corvane <tarvel@corvane.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "linear-phase five-band graphic equaliser (VST 2.4 plug-in)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "linear-phase five-band graphic equaliser (VST 2.4 and VST3 plug-in)")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};Tarvel;dist;/")
 set(CPACK_STRIP_FILES TRUE)
 
@@ -16,6 +16,10 @@ if(WIN32)
   # tarvel-render.exe finds the DLL beside itself (tools/render/CMakeLists.txt).
   install(TARGETS Tarvel LIBRARY DESTINATION . COMPONENT dist EXCLUDE_FROM_ALL)
   install(TARGETS tarvel-render RUNTIME DESTINATION . COMPONENT dist EXCLUDE_FROM_ALL)
+  # The VST3 bundle, whole, for C:\Program Files\Common Files\VST3.
+  install(TARGETS Tarvel_vst3 LIBRARY DESTINATION Tarvel.vst3/Contents/x86_64-win COMPONENT dist EXCLUDE_FROM_ALL)
+  install(FILES ${TARVEL_VST3_BUNDLE}/Contents/Resources/moduleinfo.json
+          DESTINATION Tarvel.vst3/Contents/Resources COMPONENT dist EXCLUDE_FROM_ALL)
   configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt COPYONLY)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .
@@ -33,6 +37,11 @@ set(doc share/doc/tarvel)
 install(TARGETS Tarvel LIBRARY DESTINATION lib/vst COMPONENT dist EXCLUDE_FROM_ALL
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(TARGETS tarvel-render RUNTIME DESTINATION bin COMPONENT dist EXCLUDE_FROM_ALL)
+# The VST3 bundle in /usr/lib/vst3, one of the folders VST3 hosts on Linux search.
+install(TARGETS Tarvel_vst3 LIBRARY DESTINATION lib/vst3/Tarvel.vst3/Contents/x86_64-linux COMPONENT dist
+        EXCLUDE_FROM_ALL PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+install(FILES ${TARVEL_VST3_BUNDLE}/Contents/Resources/moduleinfo.json
+        DESTINATION lib/vst3/Tarvel.vst3/Contents/Resources COMPONENT dist EXCLUDE_FROM_ALL)
 
 # The manual page from tarvel-render's own --help and --version; Debian wants
 # it and the changelog compressed with gzip -9n.
@@ -60,8 +69,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The summary above is its first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tarvel is a five-band, linear-phase graphic equaliser for one stereo pair,
-as a VST 2.4 effect plug-in in /usr/lib/vst, where Linux hosts such as
-Ardour look by default. Its bands sit at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and
+as a VST 2.4 effect plug-in in /usr/lib/vst and a VST3 one in /usr/lib/vst3,
+where Linux hosts such as Ardour look by default. Its bands sit at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and
 8 kHz, each from -60 dB to +30 dB.
 
 tarvel-render renders WAV, FLAC and AIFF files through the plug-in without a

@@ -11,7 +11,7 @@ rm -rf "$out"
 mkdir -p "$out"
 for preset in release win64; do
   cmake --preset "$preset" >/dev/null
-  targets=(Tarvel tarvel-render)
+  targets=(Tarvel Tarvel_vst3 tarvel-render)
   [ "$preset" = release ] && targets+=(tarvel_package_docs)
   cmake --build --preset "$preset" -j "$JOBS" --target "${targets[@]}"
   work=build/$preset/cpack
