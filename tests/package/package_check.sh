@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # What users install, used as they would use it.
-# - The Windows zip (with the Tarvel.vst3 bundle): its Tarvel.dll, alone in a
-#   folder, loads under Wine in the
-#   zip's tarvel-render.exe, which otherwise finds the DLL beside itself.
+# - The Windows zip: it holds the Tarvel.vst3 bundle; its Tarvel.dll, alone in
+#   a folder, loads under Wine in the zip's tarvel-render.exe, which otherwise
+#   finds the DLL beside itself.
 # - The Debian package: lintian reports no error. Installed with apt-get, it
-#   puts Tarvel.so in /usr/lib/vst (and the VST3 bundle in /usr/lib/vst3), where
-#   Ardour finds them with a fresh HOME and
-#   no LXVST_PATH once Ardour's scanner has read it; /usr/bin/tarvel-render
-#   tells its version and renders through it; apt-get remove leaves nothing.
+#   puts Tarvel.so in /usr/lib/vst and the VST3 bundle in /usr/lib/vst3, where
+#   Ardour finds them with a fresh HOME and no LXVST_PATH once Ardour's
+#   scanners have read them; /usr/bin/tarvel-render tells its version and
+#   renders through it; apt-get remove leaves nothing.
 #   Installing needs root, or TARVEL_INSTALL_TEST=1 and sudo; otherwise that
 #   part is skipped, and says so.
 #
