@@ -342,10 +342,17 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
       if (buffers[c]) out[c] = buffers[c] + offset;
   }
 
-  // The input enters the delay before the effect writes: outputs may be the
-  // input buffers. The delayed input is needed only while bypassing.
+  // The delay line runs only while bypassing or switching: it starts when the
+  // bypass is asked for, and the crossfade begins once it holds a latency of
+  // input. The input enters it before the effect writes: outputs may be the
+  // input buffers.
   const bool mixing = bypass || fadePosition > 0;
-  FeedDelay(in, frames, mixing);
+  if (mixing && !recording) {
+    recording = true;
+    recorded = 0;
+    ringPosition = 0;
+  }
+  if (recording) FeedDelay(in, frames);
 
   if constexpr (std::is_same_v<Sample, float>) {
     effect->ConnectInputsFloat(0, 2, in);
@@ -357,9 +364,11 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
     effect->ProcessDouble(frames);
   }
 
-  if (!mixing) return;
-  for (int i = 0; i < frames; ++i) {
-    fadePosition = std::clamp(fadePosition + (bypass ? 1 : -1), 0, fadeFrames);
+  const int ringLength = static_cast<int>(ring[0].size());
+  for (int i = 0; mixing && i < frames; ++i) {
+    const bool delayReady = recorded + i >= ringLength;
+    if (!bypass || delayReady) fadePosition = std::clamp(fadePosition + (bypass ? 1 : -1), 0, fadeFrames);
+    if (fadePosition == 0) continue;
     const double w = 0.5 - 0.5 * std::cos(std::numbers::pi * fadePosition / fadeFrames);
     for (int c = 0; c < 2; ++c) {
       if (!out[c]) continue;
@@ -367,10 +376,14 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
       out[c][i] = static_cast<Sample>(wet + delayed[c][static_cast<std::size_t>(i)] * w);
     }
   }
+  if (recording) {
+    recorded = std::min(ringLength, recorded + frames);
+    if (!bypass && fadePosition == 0) recording = false;
+  }
 }
 
 template <typename Sample>
-void IPlugVST3::FeedDelay(Sample* const* in, int frames, bool keepDelayed) {
+void IPlugVST3::FeedDelay(Sample* const* in, int frames) {
   const int length = static_cast<int>(ring[0].size());
   for (int c = 0; c < 2; ++c) {
     const Sample* source = in[c];
@@ -392,7 +405,7 @@ void IPlugVST3::FeedDelay(Sample* const* in, int frames, bool keepDelayed) {
     }
     // The call's slots wrap around the end of the line at most once.
     const auto pass = [&](int from, int count, int slot) {
-      if (keepDelayed) std::copy_n(line + slot, count, target + from);
+      std::copy_n(line + slot, count, target + from);
       if (source)
         std::copy_n(source + from, count, line + slot);
       else
@@ -440,7 +453,8 @@ void IPlugVST3::SizeBypassPath() {
   // The engine's own crossfade length: one block of new samples.
   const int kernel = KernelLengthForRate(rate);
   fadeFrames = std::max(latency - kernel / 2, 1);
-  fadePosition = bypass ? fadeFrames : 0;
+  fadePosition = 0;
+  recording = false;
   ringPosition = 0;
   for (int c = 0; c < 2; ++c) {
     ring[c].assign(static_cast<std::size_t>(latency), 0.0);

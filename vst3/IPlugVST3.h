@@ -15,8 +15,9 @@
 //
 // Parameters: ids 0 to 4 are the effect's parameters, id 5 is the bypass.
 // Bypassed, the output is the input delayed by the latency, switched over one
-// engine block with the engine's raised-cosine crossfade; the effect keeps
-// running underneath, so switching back finds it in step.
+// engine block with the engine's raised-cosine crossfade once a latency of
+// input has been kept (so the path costs nothing while not bypassed); the
+// effect keeps running underneath, so switching back finds it in step.
 
 #include <atomic>
 #include <memory>
@@ -98,10 +99,10 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   // `offset` on. Audio thread, under the lock.
   template <typename Sample>
   void ProcessStretch(ProcessData& data, int offset, int frames);
-  // Puts the stretch's input into the delay line; with keepDelayed, the
-  // input of a latency ago into `delayed` first. Audio thread.
+  // Puts the stretch's input into the delay line, and the input of a latency
+  // ago into `delayed`. Audio thread.
   template <typename Sample>
-  void FeedDelay(Sample* const* in, int frames, bool keepDelayed);
+  void FeedDelay(Sample* const* in, int frames);
   // The last point of every queue of the call, applied. Audio thread.
   void ApplyParameterChanges(IParameterChanges* changes);
   void SetBypass(bool on);
@@ -126,10 +127,13 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   ProcessSetup setup{kRealtime, kSample32, 0, 44100.0};
   int reportedLatency = 0;
 
-  // The bypass: the input delayed by the latency (a ring per channel), the
-  // delayed input of the current stretch, and where the switch stands, from
-  // 0 (effect) to fadeFrames (bypassed).
+  // The bypass: the input delayed by the latency (a ring per channel, fed
+  // only while bypassing or switching; recorded counts its frames up to the
+  // latency), the delayed input of the current stretch, and where the switch
+  // stands, from 0 (effect) to fadeFrames (bypassed).
   bool bypass = false;
+  bool recording = false;
+  int recorded = 0;
   int fadePosition = 0;
   int fadeFrames = 1;
   int ringPosition = 0;

@@ -286,29 +286,43 @@ TEST(Processing, FlushesNullBuffersAndSilenceFlags) {
   EXPECT_EQ(plug->Process(in, half, 256, nullptr), kResultOk);
 }
 
-TEST(Processing, BypassPassesTheInputDelayed) {
+TEST(Processing, BypassPassesTheInputDelayedAndSwitchesBack) {
+  // Two instances at +30 dB on the lowest band; one is bypassed from the
+  // first call to call 20.
   auto plug = NewVst3();
-  ASSERT_TRUE(plug);
+  auto plain = NewVst3();
+  ASSERT_TRUE(plug && plain);
   ASSERT_TRUE(plug->Start(44100.0, 512, kSample64));
+  ASSERT_TRUE(plain->Start(44100.0, 512, kSample64));
   const int latency = static_cast<int>(plug->Processor().getLatencySamples());
-  constexpr int kFrames = 512 * 40;
+  constexpr int kCalls = 60;
+  constexpr int kFrames = 512 * kCalls;
   std::vector<double> in[2] = {Noise(kFrames, 3), Noise(kFrames, 4)};
   std::vector<double> out[2] = {std::vector<double>(kFrames), std::vector<double>(kFrames)};
-  ParamChanges changes;
-  for (int done = 0; done < kFrames; done += 512) {
+  std::vector<double> expected[2] = {std::vector<double>(kFrames), std::vector<double>(kFrames)};
+  ParamChanges changes, gain;
+  gain.Add(0, 0, 1.0);
+  for (int call = 0; call < kCalls; ++call) {
+    const int done = call * 512;
     changes.Clear();
-    if (done == 0) {
-      changes.Add(0, 0, 1.0);  // +30 dB: far from the input unless bypassed
-      changes.Add(kBypass, 0, 1.0);
-    }
+    if (call == 0) changes.Add(0, 0, 1.0);
+    if (call == 0 || call == 20) changes.Add(kBypass, 0, call == 0 ? 1.0 : 0.0);
     double* inPtr[2] = {in[0].data() + done, in[1].data() + done};
     double* outPtr[2] = {out[0].data() + done, out[1].data() + done};
+    double* expectedPtr[2] = {expected[0].data() + done, expected[1].data() + done};
     ASSERT_EQ(plug->Process(inPtr, outPtr, 512, &changes), kResultOk);
+    ASSERT_EQ(plain->Process(inPtr, expectedPtr, 512, call == 0 ? &gain : nullptr), kResultOk);
+    if (call == 19) {
+      EXPECT_DOUBLE_EQ(plug->Controller().getParamNormalized(kBypass), 1.0);
+    }
   }
-  // After the switch's crossfade, exactly the input, delayed.
-  for (int c = 0; c < 2; ++c)
-    for (int i = 4 * latency; i < kFrames; ++i) ASSERT_EQ(out[c][i], in[c][i - latency]) << c << " " << i;
-  EXPECT_DOUBLE_EQ(plug->Controller().getParamNormalized(kBypass), 1.0);
+  for (int c = 0; c < 2; ++c) {
+    // Bypassed, after the delay filled and the crossfade: the input, delayed.
+    for (int i = 3 * latency; i < 20 * 512; ++i) ASSERT_EQ(out[c][i], in[c][i - latency]) << c << " " << i;
+    // Back, after the crossfade: what the instance that never left gives.
+    for (int i = 20 * 512 + latency; i < kFrames; ++i) ASSERT_EQ(out[c][i], expected[c][i]) << c << " " << i;
+  }
+  EXPECT_DOUBLE_EQ(plug->Controller().getParamNormalized(kBypass), 0.0);
   EXPECT_DOUBLE_EQ(plug->Controller().getParamNormalized(0), 1.0);
 }
 
