@@ -3,7 +3,8 @@
 # reads the bundle (name, category, 2 in / 2 out), and an Ardour session with
 # one stereo track through Tarvel (VST3) exports the same audio as
 # tarvel-render through the VST 2.4 module, after Ardour's latency
-# compensation, to within -100 dB.
+# compensation, to within -100 dB; then Ardour's GUI, under Xvfb, opens the
+# session with the VST3 editor showing (ardour_gui.sh).
 #
 # usage: ardour_vst3_check.sh BUNDLE.vst3 VST2_PLUGIN.so TARVEL_RENDER ARDOUR_HELPER WORK_DIR
 set -euo pipefail
@@ -58,3 +59,7 @@ audio=$(find "$session/interchange" -type d -name audiofiles | head -n1)
 "$helper" compare "$work/reference.wav" "$work/ardour.wav" $offset $frames \
   || { echo "ardour: Ardour's render through the VST3 edition differs from tarvel-render"; exit 1; }
 echo "Ardour's export through Tarvel (VST3) matches tarvel-render"
+
+xvfb-run -a -s "-screen 0 1920x1080x24" "$here/ardour_gui.sh" "$session" "$name" "$helper" "$work" vst3 \
+  || { echo "ardour: the VST3 editor in Ardour's GUI failed its check"; exit 1; }
+echo "Ardour's GUI shows Tarvel's VST3 editor, and its picture follows the formula"
