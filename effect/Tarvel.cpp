@@ -4,7 +4,8 @@
 
 #include "effect/IDrawControl.h"
 #include "effect/InstanceRegistry.h"
-#include "vst/PluginFactory.h"
+#include "effect/PluginFactory.h"
+#include "effect/TarvelParameters.h"
 
 namespace tarvel {
 
@@ -17,18 +18,15 @@ constexpr int FourCharCode(const char (&code)[5]) {
                           static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
 }
 
-constexpr const char* kBandNames[kBandCount] = {"80 Hz", "250 Hz", "800 Hz", "2.5 kHz", "8 kHz"};
-constexpr double kMinGainDb = -60.0;
-constexpr double kMaxGainDb = 30.0;
-constexpr double kGainStepDb = 0.01;
+constexpr int PackedVersion() { return kVersionMajor << 16 | kVersionMinor << 8 | kVersionMicro; }
 
 double LinearGain(double decibels) { return std::pow(10.0, decibels / 20.0); }
 
 }  // namespace
 
-Tarvel::Tarvel(audioMasterCallback hostCallback)
-    : IPlugVST(hostCallback, kBandCount, "1-2 2-2", 0, "Tarvel", "", "Corvane", 0x10000, FourCharCode("Iplg"),
-               FourCharCode("Kvtm"), 0, false, false, false) {
+Tarvel::Tarvel(TarvelHostArgument host)
+    : TarvelAdapterBase(host, kBandCount, "1-2 2-2", 0, kEffectName, "", kVendorName, PackedVersion(),
+                        FourCharCode("Iplg"), FourCharCode("Kvtm"), 0, false, false, false) {
   LockGuard guard(instanceLock);
 
   InstanceRegistry& registry = InstanceRegistry::Instance();
@@ -37,7 +35,7 @@ Tarvel::Tarvel(audioMasterCallback hostCallback)
   if (!slot) return;
 
   for (int i = 0; i < kBandCount; ++i)
-    GetParameter(i)->InitContinuous(kBandNames[i], 0.0, kMinGainDb, kMaxGainDb, kGainStepDb, "dB");
+    GetParameter(i)->InitContinuous(kBandNames[i], kDefaultGainDb, kMinGainDb, kMaxGainDb, kGainStepDb, kGainUnit);
 
   BuildEditor(*this, *slot, slotIndex);
 
@@ -71,8 +69,8 @@ void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
   engine.ProcessBlock(inputs, outputs, frames);
 }
 
-std::unique_ptr<IPlugVST> MakePlugin(audioMasterCallback hostCallback) {
-  auto plug = std::make_unique<Tarvel>(hostCallback);
+std::unique_ptr<TarvelAdapterBase> MakePlugin(TarvelHostArgument host) {
+  auto plug = std::make_unique<Tarvel>(host);
   if (!plug->Slot()) return nullptr;  // every registry record is in use
   return plug;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Tarvel, the five-band linear-phase graphic equaliser as the host sees it:
-// five gain parameters in decibels ("80 Hz" to "8 kHz", -60 to +30 dB), a
+// five gain parameters in decibels (effect/TarvelParameters.h), a
 // record of the process-wide InstanceRegistry, the convolution engine that
 // filters the stereo pair, and the editor that pictures its output
 // (effect/IDrawControl.h). Each parameter change becomes a linear target
@@ -14,17 +14,19 @@
 
 #include "effect/ConvolutionEngine.h"
 #include "effect/InstanceSlot.h"
-#include "vst/IPlugVST.h"
+#include "TarvelAdapter.h"
 
 namespace tarvel {
 
-class Tarvel : public IPlugVST {
+// The base is the module's format adapter (TarvelAdapter.h, chosen by the
+// module's build); the effect itself names no format.
+class Tarvel : public TarvelAdapterBase {
  public:
   // Claims the lowest free registry record, initialises the five gains, builds
   // the editor and allocates the engine at the base's initial rate (44100 Hz), which sets
   // the latency. With every record taken the instance holds none (Slot() is
   // null) and is not usable: MakePlugin then refuses it. Entry lock held.
-  explicit Tarvel(audioMasterCallback hostCallback);
+  explicit Tarvel(TarvelHostArgument host);
   // Frees the text label, the record (its display summary stays with it) and
   // the engine; the base deletes the editor.
   ~Tarvel() override;

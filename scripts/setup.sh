@@ -21,6 +21,7 @@ PACKAGES=(
   ardour lsp-plugins-vst
   libcli11-dev help2man lintian
   libx11-dev libxext-dev x11-utils
+  lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2
 )
 
 missing=()

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "plugin/RecursiveLock.h"
-#include "vst/PluginFactory.h"
+#include "effect/PluginFactory.h"
 
 namespace tarvel {
 namespace {
