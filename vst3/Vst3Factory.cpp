@@ -1,8 +1,9 @@
 #include "vst3/Vst3Factory.h"
 
 #include <cstring>
-#include <new>
+#include <string>
 
+#include "effect/TarvelParameters.h"
 #include "plugin/CopyText.h"
 #include "plugin/RecursiveLock.h"
 #include "vst3/IPlugVST3.h"
@@ -11,10 +12,9 @@ namespace tarvel::vst3 {
 
 namespace {
 
-constexpr const char* kVendor = "Corvane";
-constexpr const char* kClassName = "Tarvel";
+constexpr const char* kVendor = kVendorName;
+constexpr const char* kClassName = kEffectName;
 constexpr const char* kSubCategories = "Fx|EQ";
-constexpr const char* kVersion = "1.0.0";
 constexpr const char* kInterfaceVersion = "VST 3.7.0";
 
 template <std::size_t N>
@@ -22,6 +22,11 @@ void CopyWide(char16 (&out)[N], const char* text) {
   std::size_t i = 0;
   for (; text[i] != '\0' && i < N - 1; ++i) out[i] = static_cast<char16>(static_cast<unsigned char>(text[i]));
   out[i] = 0;
+}
+
+// "major.minor.micro".
+std::string VersionText() {
+  return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." + std::to_string(kVersionMicro);
 }
 
 // Serialises constructions, as the VST 2.4 entry does.
@@ -73,7 +78,7 @@ class Factory final : public IPluginFactory3 {
     CopyText(info->name, sizeof info->name, kClassName);
     CopyText(info->subCategories, sizeof info->subCategories, kSubCategories);
     CopyText(info->vendor, sizeof info->vendor, kVendor);
-    CopyText(info->version, sizeof info->version, kVersion);
+    CopyText(info->version, sizeof info->version, VersionText().c_str());
     CopyText(info->sdkVersion, sizeof info->sdkVersion, kInterfaceVersion);
     return kResultOk;
   }
@@ -87,7 +92,7 @@ class Factory final : public IPluginFactory3 {
     CopyWide(info->name, kClassName);
     CopyText(info->subCategories, sizeof info->subCategories, kSubCategories);
     CopyWide(info->vendor, kVendor);
-    CopyWide(info->version, kVersion);
+    CopyWide(info->version, VersionText().c_str());
     CopyWide(info->sdkVersion, kInterfaceVersion);
     return kResultOk;
   }
