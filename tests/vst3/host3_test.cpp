@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,6 +47,19 @@ std::vector<double> Noise(std::size_t n, unsigned seed) {
   return v;
 }
 
+// A class id as moduleinfo.json writes it: the four 32-bit words in hex.
+std::string CidText(const char* cid) {
+  // Where byte k of the written form is kept (COM GUIDs swap the first three fields).
+  const int comOrder[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+  std::string text;
+  char hex[3];
+  for (int k = 0; k < 16; ++k) {
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(cid[kComLayout ? comOrder[k] : k]));
+    text += hex;
+  }
+  return text;
+}
+
 TEST(Factory, DescribesOneEqualiserClass) {
   auto module = Bundle();
   ASSERT_TRUE(module);
@@ -61,6 +77,11 @@ TEST(Factory, DescribesOneEqualiserClass) {
   EXPECT_STREQ(classInfo.name, "Tarvel");
   EXPECT_STREQ(classInfo.subCategories, "Fx|EQ");
   EXPECT_STREQ(classInfo.version, "1.0.0");
+  // The bundle's moduleinfo.json names the same class.
+  std::ifstream json(TARVEL_VST3_BUNDLE "/Contents/Resources/moduleinfo.json");
+  const std::string moduleInfo((std::istreambuf_iterator<char>(json)), std::istreambuf_iterator<char>());
+  EXPECT_NE(moduleInfo.find("\"CID\": \"" + CidText(classInfo.cid) + "\""), std::string::npos) << moduleInfo;
+  EXPECT_NE(moduleInfo.find("\"Sub Categories\": [\"Fx\", \"EQ\"]"), std::string::npos);
   PClassInfoW wide{};
   ASSERT_EQ(factory->getClassInfoUnicode(0, &wide), kResultOk);
   EXPECT_EQ(Narrow(wide.name), "Tarvel");
