@@ -27,3 +27,5 @@ for program in build/release/bench/bench_*; do
   echo "== $(basename "$program")"
   run "$(basename "$program")" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 done
+echo "== bench_vst3"
+build/release/bench/bench_vst3

@@ -27,7 +27,7 @@ scripts/fuzz.sh
 
 echo "== Ardour 7 as a third-party host (release build: Ardour cannot load a sanitizer build)"
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$JOBS" --target Tarvel tarvel-render ardour_helper
+cmake --build --preset release -j "$JOBS" --target Tarvel Tarvel_vst3 tarvel-render ardour_helper
 ctest --preset release -L ardour
 
 echo "== Packages: the Windows zip under Wine; the Debian package through lintian, installed and removed (as root)"

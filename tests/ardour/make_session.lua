@@ -10,6 +10,8 @@ local frames = tonumber(os.getenv("TARVEL_FRAMES"))
 local offset = tonumber(os.getenv("TARVEL_OFFSET"))
 local plugin = os.getenv("TARVEL_PLUGIN_NAME")
 local params = os.getenv("TARVEL_PARAMS")
+-- LXVST (VST 2.4 on Linux) unless TARVEL_PLUGIN_TYPE names another type (VST3).
+local plugin_type = ARDOUR.PluginType[os.getenv("TARVEL_PLUGIN_TYPE") or "LXVST"]
 
 assert(create_session(dir, name, rate), "cannot create the session")
 -- The region must reach the plug-in sample for sample: no fades.
@@ -34,7 +36,7 @@ for r in playlist:region_list():iter() do
   r:to_audioregion():set_fade_out_active(false)
 end
 
-local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin, ARDOUR.PluginType.LXVST, "")
+local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin, plugin_type, "")
 assert(not proc:isnil(), "Ardour does not list the plug-in " .. plugin)
 track:add_processor_by_index(proc, 0, nil, true)
 for index, value in string.gmatch(params, "(%d+) ([%d%.eE+-]+)") do

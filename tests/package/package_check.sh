@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # What users install, used as they would use it.
-# - The Windows zip: its Tarvel.dll, alone in a folder, loads under Wine in the
-#   zip's tarvel-render.exe, which otherwise finds the DLL beside itself.
+# - The Windows zip: it holds the Tarvel.vst3 bundle; its Tarvel.dll, alone in
+#   a folder, loads under Wine in the zip's tarvel-render.exe, which otherwise
+#   finds the DLL beside itself.
 # - The Debian package: lintian reports no error. Installed with apt-get, it
-#   puts Tarvel.so in /usr/lib/vst, where Ardour finds it with a fresh HOME and
-#   no LXVST_PATH once Ardour's scanner has read it; /usr/bin/tarvel-render
-#   tells its version and renders through it; apt-get remove leaves nothing.
+#   puts Tarvel.so in /usr/lib/vst and the VST3 bundle in /usr/lib/vst3, where
+#   Ardour finds them with a fresh HOME and no LXVST_PATH once Ardour's
+#   scanners have read them; /usr/bin/tarvel-render tells its version and
+#   renders through it; apt-get remove leaves nothing.
 #   Installing needs root, or TARVEL_INSTALL_TEST=1 and sudo; otherwise that
 #   part is skipped, and says so.
 #
@@ -22,7 +24,8 @@ unset TARVEL_PLUGIN
 # The zip, unpacked as a user would.
 (cd "$work" && cmake -E tar xf "$zip")
 unpacked=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'Tarvel-*')
-for file in Tarvel.dll tarvel-render.exe README.txt LICENSE.txt; do
+for file in Tarvel.dll tarvel-render.exe README.txt LICENSE.txt Tarvel.vst3/Contents/x86_64-win/Tarvel.vst3 \
+            Tarvel.vst3/Contents/Resources/moduleinfo.json; do
   [ -f "$unpacked/$file" ] || fail "the zip lacks $file"
 done
 mkdir "$work/alone"
@@ -62,6 +65,9 @@ apt_get install "$deb" || { cat "$work/apt.log"; fail "apt-get cannot install $d
 
 version=$(dpkg-deb -f "$deb" Version)
 [ -f /usr/lib/vst/Tarvel.so ] || fail "no /usr/lib/vst/Tarvel.so"
+vst3=/usr/lib/vst3/Tarvel.vst3
+[ -f $vst3/Contents/x86_64-linux/Tarvel.so ] && [ -f $vst3/Contents/Resources/moduleinfo.json ] \
+  || fail "no VST3 bundle in /usr/lib/vst3"
 [ "$(/usr/bin/tarvel-render --version)" = "tarvel-render $version" ] || fail "tarvel-render --version does not say $version"
 for file in /usr/share/man/man1/tarvel-render.1.gz /usr/share/doc/tarvel/copyright /usr/share/doc/tarvel/README.md; do
   [ -f "$file" ] || fail "no $file"
@@ -87,11 +93,15 @@ while [ "$(date +%s)" -le "$(stat -c %Y /usr/lib/vst/Tarvel.so)" ]; do sleep 0.2
     || { cat "$work/list.log"; fail "Ardour cannot list its plug-ins"; }
   grep -qx "lxvst Tarvel /usr/lib/vst/Tarvel.so" "$work/list.log" \
     || { cat "$work/list.log"; fail "Ardour does not find Tarvel in its default search path"; }
+  LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -f $vst3 >"$work/scan3.log" 2>&1 \
+    || { cat "$work/scan3.log"; fail "Ardour's VST3 scanner cannot load $vst3"; }
+  grep -q 'name="Tarvel"' "$(find "$HOME/.cache/ardour7/vst" -name '*.v3i' | head -n1)" \
+    || fail "Ardour's VST3 scanner did not list Tarvel from $vst3"
 )
-echo "package: Ardour finds Tarvel in /usr/lib/vst with a fresh HOME and no LXVST_PATH"
+echo "package: Ardour finds Tarvel in /usr/lib/vst and, as VST3, in /usr/lib/vst3 with a fresh HOME"
 
 apt_get remove tarvel || { cat "$work/apt.log"; fail "apt-get cannot remove tarvel"; }
 ! installed || fail "tarvel is still installed after apt-get remove"
-left=$(find /usr/lib/vst /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*')
+left=$(find /usr/lib/vst /usr/lib/vst3 /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*' 2>/dev/null || true)
 [ -z "$left" ] || fail "left behind after apt-get remove: $left"
 echo "package: removed cleanly"
