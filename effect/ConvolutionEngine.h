@@ -69,6 +69,10 @@ public:
   const BandGains& TargetGains() const { return targetGains; }
   const BandGains& CurrentGains() const { return currentGains; }
 
+  // Runs the transforms on other plans of the same length (benchmarks compare
+  // plans); plans of another length are refused (false).
+  bool UsePlans(std::shared_ptr<const ComplexFft> plans);
+
   // Where each call leaves its audio summary for the editor; null for none.
   void SetDisplaySlot(InstanceSlot* displaySlot) { slot = displaySlot; }
 
