@@ -113,7 +113,9 @@ TEST(FftWisdom, MeasuredPlansReturnAndTheClassStaysPut) {
     EXPECT_FALSE(RestrictFftSimd(static_cast<FftSimd>(static_cast<std::int32_t>(own) + 1)));
   }
   EXPECT_TRUE(RestrictFftSimd(own));
-  if (own != FftSimd::kSse2) EXPECT_FALSE(RestrictFftSimd(FftSimd::kSse2));
+  if (own != FftSimd::kSse2) {
+    EXPECT_FALSE(RestrictFftSimd(FftSimd::kSse2));
+  }
   EXPECT_EQ(ActiveFftSimd(), own);
 }
 
