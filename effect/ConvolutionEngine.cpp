@@ -224,6 +224,11 @@ bool ConvolutionEngine::ResetProcessing(double sampleRate) {
   return AllocateEngine(sampleRate);
 }
 
+void ConvolutionEngine::SetDisplaySlot(InstanceSlot* displaySlot) {
+  slot = displaySlot;
+  if (slot != nullptr) slot->DisplayHalves();
+}
+
 bool ConvolutionEngine::UsePlans(std::shared_ptr<const ComplexFft> plans) {
   if (!Allocated() || !plans || plans->Length() != transformLength) return false;
   transforms = std::move(plans);
@@ -347,12 +352,20 @@ void ConvolutionEngine::FilterCrossfaded() {
 }
 
 // Leaves the two channels' sum of the next frames (scaled by 64) beside the
-// previous call's values; the editor draws from them. The values are worked
+// previous call's values while the editor reads them; most instances have no
+// editor open, and then this costs one flag per call. The values are worked
 // out two at a time in registers, so that the atomic stores are plain moves
 // of finished values, and they go into the summary's older half, which then
 // becomes the latest: nothing is copied.
 void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
   if (slot == nullptr) return;
+  unreadFrames = slot->TakeDisplayRead() ? 0 : std::min(unreadFrames + frames, kUnreadFeedFrames);
+  if (unreadFrames >= kUnreadFeedFrames) {
+    // Values from before a pause would not be the previous call's.
+    if (fedLastCall) slot->PublishDisplay(0);
+    fedLastCall = false;
+    return;
+  }
   const std::int32_t length = std::min(frames, kDisplayFrames);
   if (length > 0) {
     std::atomic<std::int32_t>* values = slot->NextDisplayHalf();
@@ -372,7 +385,8 @@ void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
     }
     for (; i < length; ++i) values[i].store(0, std::memory_order_relaxed);
   }
-  slot->PublishDisplay(length);
+  slot->PublishDisplay(length, fedLastCall);
+  if (length > 0) fedLastCall = true;
 }
 
 }  // namespace tarvel
