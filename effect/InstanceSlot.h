@@ -42,8 +42,8 @@ struct InstanceSlot {
   // keeps writing it (it stops a while after the reads stop).
   std::atomic<bool> displayRead{false};
 
-  // Audio side, first outside the audio path: the two halves, created on the
-  // first call (which allocates).
+  // Audio side: the two halves, created by the first call (which allocates;
+  // the engine makes it when it is given the slot, off the audio path).
   std::atomic<std::int32_t>* DisplayHalves() {
     std::atomic<std::int32_t>* values = displayValues.load(std::memory_order_acquire);
     if (values != nullptr) return values;
