@@ -6,6 +6,12 @@
 // crossfades every block against a plain one, and the kernel design at 44.1
 // and 384 kHz. The summary at the end gives CPU time per stereo frame, the
 // ratios and the real-time factor.
+//
+// EnginePlans/FRAMES/P runs the engine on other plans of its transforms, P:
+// 0 the compiled-in wisdom of this processor's class, 1 patient plans
+// measured in this run as a build used to measure them, 2 estimated plans.
+// EngineStereo/FRAMES/1 feeds the editor's summary (an InstanceSlot) too,
+// as while an editor is open.
 
 #include <benchmark/benchmark.h>
 
@@ -13,12 +19,17 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include <fftw3.h>
+
 #include "dsp/ComplexFft.h"
 #include "effect/ConvolutionEngine.h"
+#include "effect/EngineWisdom.h"
+#include "effect/InstanceSlot.h"
 #include "effect/KernelDesign.h"
 
 namespace {
@@ -41,12 +52,35 @@ void CountFrames(benchmark::State& state, std::int64_t frames) {
   state.counters["frames"] = static_cast<double>(frames);
 }
 
-void Engine(benchmark::State& state, bool crossfadeEveryBlock) {
+// The three kinds of plans for the 44.1 kHz length, made once: the engine's
+// own, then a fresh patient measurement (the fastest of a few attempts, as
+// MeasureFftWisdom does), then estimated ones without any wisdom.
+std::shared_ptr<const ComplexFft> PlansOfKind(std::int64_t kind) {
+  static const std::vector<std::shared_ptr<const ComplexFft>> plans = [] {
+    const std::int32_t n = TransformLengthForRate(static_cast<std::int32_t>(kRate));
+    ConvolutionEngine engine;
+    engine.AllocateEngine(kRate);  // takes in the compiled-in wisdom
+    std::vector<std::shared_ptr<const ComplexFft>> made{ComplexFft::Shared(n)};
+    const FftWisdomRequest request[] = {{n, true}};
+    MeasureFftWisdom(request);
+    made.push_back(ComplexFft::FromWisdom(n));
+    fftw_forget_wisdom();  // single-threaded here: no lock needed
+    made.push_back(ComplexFft::Estimated(n));
+    ImportFftWisdom(kEngineWisdom[static_cast<std::int32_t>(ActiveFftSimd())]);
+    return made;
+  }();
+  return plans[kind];
+}
+
+void Engine(benchmark::State& state, bool crossfadeEveryBlock, std::int64_t plans = -1) {
   const auto frames = static_cast<std::int32_t>(state.range(0));
   const std::vector<double> left = Noise(1), right = Noise(2);
   std::vector<double> outLeft(frames), outRight(frames);
   ConvolutionEngine engine;
   engine.AllocateEngine(kRate);
+  if (plans >= 0 && !engine.UsePlans(PlansOfKind(plans))) state.SkipWithError("no such plans");
+  InstanceSlot slot;
+  if (plans < 0 && state.range(1) != 0) engine.SetDisplaySlot(&slot);
   engine.ResetGains({1.5, 0.7, 1.0, 0.2, 2.0});
   double* out[2] = {outLeft.data(), outRight.data()};
   std::int32_t position = 0;
@@ -54,6 +88,7 @@ void Engine(benchmark::State& state, bool crossfadeEveryBlock) {
   for (auto _ : state) {
     if (crossfadeEveryBlock) engine.SetTargetGain(2, (toggle = !toggle) ? 0.5 : 1.0);
     const double* in[2] = {left.data() + position, right.data() + position};
+    slot.CopyDisplayValues({});  // an editor reading the summary keeps it fed
     engine.ProcessBlock(in, out, frames);
     position = (position + frames) % kSignalFrames;
     benchmark::DoNotOptimize(outLeft.data());
@@ -63,6 +98,7 @@ void Engine(benchmark::State& state, bool crossfadeEveryBlock) {
 }
 
 void EngineStereo(benchmark::State& state) { Engine(state, false); }
+void EnginePlans(benchmark::State& state) { Engine(state, false, state.range(1)); }
 void EngineStereoCrossfading(benchmark::State& state) { Engine(state, true); }
 
 // The unavoidable part of one block: both channels' B frames as one complex
@@ -121,11 +157,12 @@ void Design(benchmark::State& state) {
 
 void Register() {
   for (const int frames : {64, 512, 2048}) {
-    benchmark::RegisterBenchmark("EngineStereo", EngineStereo)->Arg(frames);
+    benchmark::RegisterBenchmark("EngineStereo", EngineStereo)->Args({frames, 0})->Args({frames, 1});
     benchmark::RegisterBenchmark("StereoCopy", StereoCopy)->Arg(frames);
+    benchmark::RegisterBenchmark("EnginePlans", EnginePlans)->Args({frames, 0})->Args({frames, 1})->Args({frames, 2});
   }
-  benchmark::RegisterBenchmark("EngineStereo", EngineStereo)->Arg(1536);  // one block per call
-  benchmark::RegisterBenchmark("EngineStereoCrossfading", EngineStereoCrossfading)->Arg(1536);
+  benchmark::RegisterBenchmark("EngineStereo", EngineStereo)->Args({1536, 0});  // one block per call
+  benchmark::RegisterBenchmark("EngineStereoCrossfading", EngineStereoCrossfading)->Args({1536, 0});
   benchmark::RegisterBenchmark("TransformsPerBlock", TransformsPerBlock);
   benchmark::RegisterBenchmark("Design", Design)->Arg(44100)->Arg(384000)->Unit(benchmark::kMillisecond);
 }
@@ -150,20 +187,35 @@ public:
   void Finalize() override {
     ConsoleReporter::Finalize();
     const auto transforms = best.find("TransformsPerBlock");
-    if (transforms == best.end()) return;
-    std::printf("\nCPU per stereo frame at 44.1 kHz (best run); transforms alone: %.2f ns\n",
-                transforms->second);
+    std::printf("\nCPU per stereo frame at 44.1 kHz (best run)\n");
     for (const auto& [name, ns] : best) {
       if (name.find("Engine") == std::string::npos) continue;
-      const std::string copy = "StereoCopy" + name.substr(name.find('/'));
+      const std::string frames = name.substr(name.find('/'), name.rfind('/') - name.find('/'));
+      const std::string copy = "StereoCopy" + frames;
       const auto copied = best.find(copy);
-      std::printf("%-30s %6.2f ns  = %.2f x transforms alone", name.c_str(), ns,
-                  ns / transforms->second);
+      std::printf("%-30s %6.2f ns", name.c_str(), ns);
+      if (transforms != best.end()) std::printf(" = %.2f x transforms alone", ns / transforms->second);
       if (copied != best.end()) std::printf(", copy %.2f ns", copied->second);
       std::printf(", %.0f x real time\n", 1e9 / (ns * kRate));
     }
-    const auto plain = best.find("EngineStereo/1536");
-    const auto fading = best.find("EngineStereoCrossfading/1536");
+    for (const int frames : {64, 512, 2048}) {
+      const std::string at = "/" + std::to_string(frames) + "/";
+      const auto ours = best.find("EnginePlans" + at + "0");
+      const auto fresh = best.find("EnginePlans" + at + "1");
+      const auto estimated = best.find("EnginePlans" + at + "2");
+      if (ours != best.end() && fresh != best.end() && estimated != best.end()) {
+        std::printf("%4d-frame calls: compiled-in wisdom / fresh patient plans %.3f, estimated / fresh %.3f\n",
+                    frames, ours->second / fresh->second, estimated->second / fresh->second);
+      }
+      const auto bare = best.find("EngineStereo" + at + "0");
+      const auto fed = best.find("EngineStereo" + at + "1");
+      if (bare != best.end() && fed != best.end()) {
+        std::printf("%4d-frame calls: display feed %.1f %% of the engine's time\n", frames,
+                    100.0 * (fed->second - bare->second) / fed->second);
+      }
+    }
+    const auto plain = best.find("EngineStereo/1536/0");
+    const auto fading = best.find("EngineStereoCrossfading/1536/0");
     if (plain == best.end()) return;
     if (fading != best.end())
       std::printf("crossfading every block / plain, 1536-frame calls: %.2f\n", fading->second / plain->second);

@@ -1,8 +1,7 @@
 // Transforms, each against references measured in the same run:
 // - both channels packed into one complex transform, as the engine runs them
-//   per block: the engine's shared plans (measured ones where the build's
-//   wisdom fits this processor) against FFTW_ESTIMATE plans (the fallback
-//   elsewhere);
+//   per block: the engine's shared plans (measured ones from the compiled-in
+//   wisdom of this processor's vector class) against FFTW_ESTIMATE plans;
 // - one channel of the real FFT the kernel design uses: RealFftCached against
 //   FFTW's plans (FFTW_MEASURE) of the same length, r2r (R2HC/HC2R, the same
 //   half-complex layout) and r2c/c2r (complex layout, the faster bound). FFTW
@@ -24,12 +23,7 @@
 
 #include "dsp/ComplexFft.h"
 #include "dsp/RealFft.h"
-
-namespace tarvel {
-// The wisdom the engine compiles in (effect/ConvolutionEngineWisdom.cpp).
-extern const char kEngineWisdomFeatures[];
-extern const char kEngineWisdom[];
-}  // namespace tarvel
+#include "effect/EngineWisdom.h"
 
 namespace {
 
@@ -123,7 +117,7 @@ void ComplexPair(benchmark::State& state, bool enginePlans) {
   const auto n = static_cast<std::int32_t>(state.range(0));
   const std::vector<double> signal = Signal(2 * static_cast<std::int64_t>(n));
   tarvel::ComplexBuffer block(n), spectrum(n);
-  static const bool wisdom = tarvel::ImportFftWisdom(tarvel::kEngineWisdomFeatures, tarvel::kEngineWisdom);
+  static const bool wisdom = tarvel::ImportFftWisdom(tarvel::kEngineWisdom);
   if (enginePlans && !wisdom) state.SetLabel("no wisdom for this processor");
   const auto engine = enginePlans ? tarvel::ComplexFft::Shared(n) : nullptr;
   auto* in = reinterpret_cast<fftw_complex*>(block.data());
@@ -135,7 +129,7 @@ void ComplexPair(benchmark::State& state, bool enginePlans) {
     fftw_forget_wisdom();
     forward = fftw_plan_dft_1d(n, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
     inverse = fftw_plan_dft_1d(n, out, in, FFTW_BACKWARD, FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
-    tarvel::ImportFftWisdom(tarvel::kEngineWisdomFeatures, tarvel::kEngineWisdom);
+    tarvel::ImportFftWisdom(tarvel::kEngineWisdom[static_cast<std::int32_t>(tarvel::ActiveFftSimd())]);
   }
   for (auto _ : state) {
     std::copy(signal.begin(), signal.end(), block.data());

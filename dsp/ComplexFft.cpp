@@ -2,7 +2,10 @@
 
 #include <fftw3.h>
 
+#include <cpuid.h>
+
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -72,6 +75,16 @@ std::shared_ptr<const ComplexFft> ComplexFft::Shared(std::int32_t n) {
   return entry;
 }
 
+std::shared_ptr<const ComplexFft> ComplexFft::FromWisdom(std::int32_t n) {
+  const std::lock_guard guard(plannerLock);
+  return Plan(n, kMeasured | FFTW_WISDOM_ONLY);
+}
+
+std::shared_ptr<const ComplexFft> ComplexFft::Estimated(std::int32_t n) {
+  const std::lock_guard guard(plannerLock);
+  return Plan(n, FFTW_ESTIMATE);
+}
+
 void ComplexFft::Forward(const double* in, double* out) const {
   // FFTW does not write an out-of-place complex input; its signature just
   // has no const.
@@ -80,28 +93,83 @@ void ComplexFft::Forward(const double* in, double* out) const {
 
 void ComplexFft::Inverse(double* in, double* out) const { fftw_execute_dft(inverse, Complex(in), Complex(out)); }
 
-std::string FftCpuFeatures() {
-  __builtin_cpu_init();
-  const std::pair<const char*, bool> features[] = {
-      {"sse2", __builtin_cpu_supports("sse2")},
-      {"avx", __builtin_cpu_supports("avx")},
-      {"avx2", __builtin_cpu_supports("avx2")},
-      {"fma", __builtin_cpu_supports("fma")},
-      {"avx512f", __builtin_cpu_supports("avx512f")},
-  };
-  std::string names;
-  for (const auto& [name, present] : features) {
-    if (!present) continue;
-    if (!names.empty()) names += ' ';
-    names += name;
-  }
-  return names;
+const char* FftSimdName(FftSimd simd) {
+  static constexpr const char* kNames[kFftSimdCount] = {"sse2", "avx", "avx2", "avx512"};
+  const auto index = static_cast<std::int32_t>(simd);
+  return index >= 0 && index < kFftSimdCount ? kNames[index] : "";
 }
 
-bool ImportFftWisdom(std::string_view features, const char* wisdom) {
-  if (wisdom == nullptr || *wisdom == '\0' || features != FftCpuFeatures()) return false;
+CpuVectorFeatures ReadCpuVectorFeatures() {
+  CpuVectorFeatures features;
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(1, &eax, &ebx, &ecx, &edx) == 0) return features;
+  features.osxsave = (ecx & bit_OSXSAVE) != 0;
+  features.avx = (ecx & bit_AVX) != 0;
+  features.fma = (ecx & bit_FMA) != 0;
+  if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0) {
+    features.avx2 = (ebx & bit_AVX2) != 0;
+    features.avx512f = (ebx & bit_AVX512F) != 0;
+  }
+  if (features.osxsave) {
+    unsigned low = 0, high = 0;
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    features.xcr0 = (std::uint64_t{high} << 32) | low;
+  }
+  return features;
+}
+
+FftSimd FftSimdFor(const CpuVectorFeatures& f) {
+  // The tests of FFTW 3.3.10's simd-support/*.c: the OS must save the XMM and
+  // YMM states (XCR0 bits 1, 2) for AVX and AVX2, and also the opmask and
+  // both ZMM halves (bits 5-7) for AVX-512.
+  const bool ymmSaved = f.osxsave && (f.xcr0 & 0x6) == 0x6;
+  const bool zmmSaved = f.osxsave && (f.xcr0 & 0xE6) == 0xE6;
+  if (!f.avx || !ymmSaved) return FftSimd::kSse2;
+  if (!f.avx2 || !f.fma) return FftSimd::kAvx;
+  if (!f.avx512f || !zmmSaved) return FftSimd::kAvx2;
+  return FftSimd::kAvx512;
+}
+
+namespace {
+
+// -1 until restricted: the processor's own class.
+std::atomic<std::int32_t> restrictedSimd{-1};
+// Set when FFTW's planner asks which solvers to register (once per process).
+std::atomic<bool> plannerSetUp{false};
+
+bool Allows(FftSimd simd) {
+  plannerSetUp.store(true);
+  return ActiveFftSimd() >= simd;
+}
+
+}  // namespace
+
+FftSimd ActiveFftSimd() {
+  static const FftSimd processor = FftSimdFor(ReadCpuVectorFeatures());
+  const std::int32_t restricted = restrictedSimd.load();
+  return restricted < 0 ? processor : static_cast<FftSimd>(restricted);
+}
+
+bool RestrictFftSimd(FftSimd simd) {
+  const std::lock_guard guard(plannerLock);
+  if (simd > FftSimdFor(ReadCpuVectorFeatures())) return false;
+  if (plannerSetUp.load()) return simd == ActiveFftSimd();
+  restrictedSimd.store(static_cast<std::int32_t>(simd));
+  return true;
+}
+
+bool ImportFftWisdom(const char* wisdom) {
+  if (wisdom == nullptr || *wisdom == '\0') return false;
   const std::lock_guard guard(plannerLock);
   return fftw_import_wisdom_from_string(wisdom) != 0;
+}
+
+bool ImportFftWisdom(const FftWisdomTexts& texts) {
+  auto simd = static_cast<std::int32_t>(FftSimdFor(ReadCpuVectorFeatures()));
+  while (simd > 0 && (texts[simd] == nullptr || *texts[simd] == '\0')) --simd;
+  // A planner set up for another class refuses the text by its signature.
+  RestrictFftSimd(static_cast<FftSimd>(simd));
+  return ImportFftWisdom(texts[simd]);
 }
 
 namespace {
@@ -168,3 +236,22 @@ std::string MeasureFftWisdom(std::span<const FftWisdomRequest> requests) {
 }
 
 }  // namespace tarvel
+
+// FFTW asks these once, when its planner registers its solvers (the linker
+// sends its calls here: dsp/CMakeLists.txt). A class above the active one
+// answers "not available", so the planner, and the signature of its wisdom,
+// are those of a processor without it.
+extern "C" {
+int __real_fftw_have_simd_avx();
+int __real_fftw_have_simd_avx2();
+int __real_fftw_have_simd_avx2_128();
+int __real_fftw_have_simd_avx512();
+int __wrap_fftw_have_simd_avx() { return tarvel::Allows(tarvel::FftSimd::kAvx) && __real_fftw_have_simd_avx(); }
+int __wrap_fftw_have_simd_avx2() { return tarvel::Allows(tarvel::FftSimd::kAvx2) && __real_fftw_have_simd_avx2(); }
+int __wrap_fftw_have_simd_avx2_128() {
+  return tarvel::Allows(tarvel::FftSimd::kAvx2) && __real_fftw_have_simd_avx2_128();
+}
+int __wrap_fftw_have_simd_avx512() {
+  return tarvel::Allows(tarvel::FftSimd::kAvx512) && __real_fftw_have_simd_avx512();
+}
+}

@@ -20,9 +20,7 @@
 // AllocateEngine and ResetProcessing allocate, and the first engine of a
 // transform length in the process makes its plans (a few milliseconds, under
 // the FFTW planner's lock, which engines on other threads may wait for);
-// ProcessBlock allocates nothing
-// after its first call (which may create the display summary of the slot),
-// takes no lock and never throws.
+// ProcessBlock allocates nothing, takes no lock and never throws.
 
 #include <cstdint>
 #include <memory>
@@ -69,8 +67,18 @@ public:
   const BandGains& TargetGains() const { return targetGains; }
   const BandGains& CurrentGains() const { return currentGains; }
 
+  // Runs the transforms on other plans of the same length (benchmarks compare
+  // plans); plans of another length are refused (false).
+  bool UsePlans(std::shared_ptr<const ComplexFft> plans);
+
   // Where each call leaves its audio summary for the editor; null for none.
-  void SetDisplaySlot(InstanceSlot* displaySlot) { slot = displaySlot; }
+  // Creates the slot's summary (allocates). The summary is written only while
+  // something reads it (InstanceSlot::CopyDisplayValues): the writing stops
+  // when it has gone unread for kUnreadFeedFrames frames, and after a pause
+  // the values are announced from the second call on, when the two halves
+  // again hold two consecutive calls.
+  void SetDisplaySlot(InstanceSlot* displaySlot);
+  static constexpr std::int64_t kUnreadFeedFrames = std::int64_t{1} << 20;
 
   // Reads `frames` samples from each of the two inputs and writes as many to
   // each of the two outputs; outputs may alias the inputs. A null input
@@ -125,6 +133,8 @@ private:
   std::shared_ptr<const ComplexFft> transforms;
 
   InstanceSlot* slot = nullptr;
+  std::int64_t unreadFrames = kUnreadFeedFrames;  // since the summary was last read
+  bool fedLastCall = false;                        // the latest call with frames wrote the summary
 };
 
 }  // namespace tarvel

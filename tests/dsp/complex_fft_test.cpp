@@ -64,16 +64,59 @@ TEST(ComplexFft, SharedPerLengthAndBothDirectionsMatchADirectDft) {
   }
 }
 
-// Wisdom is taken only on a processor with the features it was measured with.
-TEST(FftWisdom, TakenOnlyWithTheSameFeaturesAndValidText) {
+// The class chooser against FFTW's own tests: each class needs its feature
+// bits and the register states the system saves; the classes nest.
+TEST(FftSimd, ClassFollowsTheFeaturesAndTheSavedRegisterStates) {
+  const auto features = [](bool avx, bool fma, bool avx2, bool avx512f, std::uint64_t xcr0) {
+    return CpuVectorFeatures{xcr0 != 0, avx, fma, avx2, avx512f, xcr0};
+  };
+  const struct {
+    CpuVectorFeatures features;
+    FftSimd simd;
+  } cases[] = {
+      {features(false, false, false, false, 0), FftSimd::kSse2},
+      {features(true, true, true, true, 0), FftSimd::kSse2},      // no XGETBV: no AVX state saved
+      {features(true, false, false, false, 0x2), FftSimd::kSse2},  // XMM but not YMM saved
+      {features(true, false, false, false, 0x6), FftSimd::kAvx},
+      {features(true, false, true, false, 0x6), FftSimd::kAvx},  // AVX2 without FMA
+      {features(true, true, true, false, 0x7), FftSimd::kAvx2},
+      {features(true, true, true, true, 0x7), FftSimd::kAvx2},  // ZMM state not saved
+      {features(true, true, true, true, 0xE7), FftSimd::kAvx512},
+      {features(true, true, false, true, 0xE7), FftSimd::kAvx},  // AVX-512 alone is no class of its own
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FftSimdFor(c.features), c.simd) << FftSimdName(c.simd);
+  }
+  const CpuVectorFeatures here = ReadCpuVectorFeatures();
+  __builtin_cpu_init();
+  EXPECT_EQ(here.avx2, __builtin_cpu_supports("avx2") != 0);
+  EXPECT_EQ(here.fma, __builtin_cpu_supports("fma") != 0);
+  EXPECT_EQ(here.avx512f, __builtin_cpu_supports("avx512f") != 0);
+}
+
+// Measured wisdom comes back as plans; text FFTW refuses is not taken; the
+// class cannot rise above the processor's or change once the planner runs.
+TEST(FftWisdom, MeasuredPlansReturnAndTheClassStaysPut) {
   const FftWisdomRequest requests[] = {{16, false}};
   const std::string wisdom = MeasureFftWisdom(requests);
   ASSERT_FALSE(wisdom.empty());
-  EXPECT_FALSE(ImportFftWisdom(FftCpuFeatures() + " more", wisdom.c_str()));
-  EXPECT_FALSE(ImportFftWisdom(FftCpuFeatures(), "(not wisdom"));
-  EXPECT_FALSE(ImportFftWisdom(FftCpuFeatures(), nullptr));
-  EXPECT_TRUE(ImportFftWisdom(FftCpuFeatures(), wisdom.c_str()));
-  EXPECT_NE(FftCpuFeatures().find("sse2"), std::string::npos);
+  EXPECT_FALSE(ImportFftWisdom("(not wisdom"));
+  EXPECT_FALSE(ImportFftWisdom(""));
+  EXPECT_FALSE(ImportFftWisdom(static_cast<const char*>(nullptr)));
+  EXPECT_TRUE(ImportFftWisdom(wisdom.c_str()));
+  EXPECT_NE(ComplexFft::FromWisdom(16), nullptr);
+  EXPECT_EQ(ComplexFft::FromWisdom(17), nullptr);
+
+  const FftSimd own = FftSimdFor(ReadCpuVectorFeatures());
+  EXPECT_EQ(ActiveFftSimd(), own);
+  if (own != FftSimd::kAvx512) {
+    EXPECT_FALSE(RestrictFftSimd(static_cast<FftSimd>(static_cast<std::int32_t>(own) + 1)));
+  }
+  EXPECT_TRUE(RestrictFftSimd(own));
+  if (own != FftSimd::kSse2) {
+    EXPECT_FALSE(RestrictFftSimd(FftSimd::kSse2));
+  }
+  EXPECT_EQ(ActiveFftSimd(), own);
 }
 
 }  // namespace

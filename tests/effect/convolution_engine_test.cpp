@@ -248,8 +248,12 @@ TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapa
     // What the previous call left: its own first half and the frames that
     // this call is about to emit (they are complete: 64 divides the hop).
     shown.assign(2 * kDisplayFrames, -1);
+    if (call == 1) {  // the first call after the first read has no previous one
+      EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
+      return;
+    }
     ASSERT_EQ(slot.CopyDisplayValues(shown), 2 * 64);
-    if (call > 1) {
+    if (call > 2) {
       EXPECT_TRUE(std::equal(before.begin() + 64, before.end(), shown.begin()));
     }
     before.assign(shown.begin(), shown.begin() + 2 * 64);
@@ -280,6 +284,39 @@ TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapa
   EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
 }
 
+// The summary is written while it is read: unread, nothing is announced; once
+// read, from the second call on (the first has no previous one beside it);
+// unread for long, the values are withdrawn.
+TEST(ConvolutionEngine, DisplayFeedRunsWhileTheSummaryIsRead) {
+  InstanceSlot slot;
+  ConvolutionEngine engine;
+  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  engine.SetDisplaySlot(&slot);
+  std::vector<double> left(4096, 0.5), right(4096, -0.25), sink[2] = {left, right};
+  const double* in[2] = {left.data(), right.data()};
+  double* out[2] = {sink[0].data(), sink[1].data()};
+  std::vector<std::int32_t> shown(kDisplayCapacity);
+
+  engine.ProcessBlock(in, out, 512);
+  EXPECT_EQ(slot.displayLength.load(), 0);
+  EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
+  engine.ProcessBlock(in, out, 512);
+  EXPECT_EQ(slot.displayLength.load(), 0);
+  for (int call = 0; call < 4; ++call) {
+    engine.ProcessBlock(in, out, 512);
+    EXPECT_EQ(slot.displayLength.load(), 512);
+  }
+  EXPECT_EQ(slot.CopyDisplayValues(shown), 2 * 512);
+  // The latest call's values are the next output: past the latency, 16.
+  engine.ProcessBlock(in, out, 512);
+  EXPECT_EQ(shown[2 * 512 - 1], static_cast<std::int32_t>((sink[0][511] + sink[1][511]) * 64.0));
+
+  for (std::int64_t done = 0; done < ConvolutionEngine::kUnreadFeedFrames; done += 4096) {
+    engine.ProcessBlock(in, out, 4096);
+  }
+  EXPECT_EQ(slot.displayLength.load(), 0);
+}
+
 // What the display shows for one frame's channel sum.
 std::int32_t DisplayValue(double sum) {
   if (std::isnan(sum)) return 0;
@@ -304,7 +341,7 @@ TEST(ConvolutionEngine, DisplayFeedSaturatesBothWaysAndShowsNaNAsZeroInCallsOfAn
 
   constexpr std::int32_t kLengths[] = {7, 1, 63, 301, 2};
   std::vector<std::int32_t> shown(kDisplayCapacity);
-  std::int32_t shownLength = 0;
+  std::int32_t shownLength = slot.CopyDisplayValues(shown) / 2;  // an editor opens
   std::int32_t fill = 0;  // frames of the current block before the call
   int high = 0, low = 0, nan = 0, inRange = 0;
   for (std::int32_t done = 0, call = 0; done + 301 <= 40000; ++call) {
@@ -324,7 +361,7 @@ TEST(ConvolutionEngine, DisplayFeedSaturatesBothWaysAndShowsNaNAsZeroInCallsOfAn
       inRange += std::abs(sum) < 2e9;
     }
     shownLength = slot.CopyDisplayValues(shown) / 2;
-    ASSERT_EQ(shownLength, frames);
+    ASSERT_EQ(shownLength, call == 0 ? 0 : frames);  // the first call has no previous one
     fill = (fill + frames) % hop;
     done += frames;
   }

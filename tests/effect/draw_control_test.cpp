@@ -38,10 +38,14 @@ class DrawControlTest : public ::testing::Test {
   }
   void TearDown() override { ReleaseEditorRecord(slot); }
 
+  // Two calls of `length` frames: value(i) for the first, value(length + i)
+  // for the second.
   void SetSummary(std::int32_t length, std::int32_t (*value)(int)) {
-    std::atomic<std::int32_t>* values = slot.DisplayStorage();
-    for (int i = 0; i < kDisplayCapacity; ++i) values[i].store(value(i));
-    slot.displayLength.store(length);
+    for (int call = 0; call < 2; ++call) {
+      std::atomic<std::int32_t>* values = slot.NextDisplayHalf();
+      for (int i = 0; i < kDisplayFrames; ++i) values[i].store(value(call * length + i));
+      slot.PublishDisplay(length);
+    }
   }
 
   // The whole picture for frame f with the summary's values, then the label's
