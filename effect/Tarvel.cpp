@@ -71,7 +71,8 @@ void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
 
 std::unique_ptr<TarvelAdapterBase> MakePlugin(TarvelHostArgument host) {
   auto plug = std::make_unique<Tarvel>(host);
-  if (!plug->Slot()) return nullptr;  // every registry record is in use
+  // Every registry record is in use, or the engine refused the host's rate.
+  if (!plug->Slot() || plug->Engine().Latency() == 0) return nullptr;
   return plug;
 }
 
