@@ -69,6 +69,11 @@ void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
   engine.ProcessBlock(inputs, outputs, frames);
 }
 
+void Tarvel::ApplyParametersAtOnce() {
+  LockGuard guard(instanceLock);
+  engine.ResetGains(engine.TargetGains());
+}
+
 std::unique_ptr<TarvelAdapterBase> MakePlugin(TarvelHostArgument host) {
   auto plug = std::make_unique<Tarvel>(host);
   // Every registry record is in use, or the engine refused the host's rate.

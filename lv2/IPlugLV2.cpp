@@ -60,6 +60,7 @@ void IPlugLV2::ConnectPort(std::uint32_t port, void* data) {
 void IPlugLV2::Activate() {
   LockGuard guard(instanceLock);
   ActivationChanged(true);
+  started = false;
 }
 
 void IPlugLV2::Deactivate() {
@@ -79,6 +80,8 @@ void IPlugLV2::Run(std::uint32_t frames) {
     parameter->SetValueClamped(value);
     ParameterChanged(i);
   }
+  if (!started) ApplyParametersAtOnce();
+  started = true;
   if (latencyOutput) *latencyOutput = static_cast<float>(Latency());
 
   ConnectInputsFloat(0, InputChannelCount(), audioInputs.data());

@@ -56,7 +56,9 @@ class IPlugLV2 : public IPlugBase {
   // Takes every control input that differs from its parameter's value
   // (clamped to the parameter's range; NaN keeps the value), sets the latency
   // output, then processes frames from the inputs to the outputs (which may
-  // be the same buffers). Unconnected inputs read silence, unconnected outputs
+  // be the same buffers). The values of the first run after construction or
+  // Activate are the starting state and apply at once; later changes get
+  // the effect's transition, as VST 2.4 parameter changes do. Unconnected inputs read silence, unconnected outputs
   // are not written. Audio thread; never allocates, blocks or throws.
   void Run(std::uint32_t frames);
 
@@ -94,6 +96,7 @@ class IPlugLV2 : public IPlugBase {
   std::vector<float*> audioOutputs;
   std::vector<const float*> controlInputs;
   float* latencyOutput = nullptr;
+  bool started = false;  // a run since construction or the latest Activate
   LV2UI_Write_Function uiWrite = nullptr;
   LV2UI_Controller uiController = nullptr;
 };
