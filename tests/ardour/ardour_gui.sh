@@ -5,10 +5,12 @@
 # the picture's formula with a zero audio summary (the transport stands, the
 # dummy backend's input is silence) and for the text line.
 #
-# usage: ardour_gui.sh SESSION_DIR SESSION_NAME ARDOUR_HELPER WORK_DIR
-# HOME and the XDG folders are the check's own (ardour_check.sh sets them).
+# usage: ardour_gui.sh SESSION_DIR SESSION_NAME ARDOUR_HELPER WORK_DIR [FORMAT]
+# FORMAT is VST (the default) or LV2. HOME and the XDG folders are the
+# check's own (ardour_check.sh sets them).
 set -euo pipefail
-session=$1 name=$2 helper=$3 work=$4
+session=$1 name=$2 helper=$3 work=$4 format=${5:-VST}
+processor_type=$([ "$format" = LV2 ] && echo lv2 || echo lxvst)
 file=$session/$name.ardour
 
 # Start-up without dialogs: no new-user wizard, the dummy backend started at once.
@@ -38,7 +40,7 @@ EOF
 # The plug-in window open at start-up, with the plug-in's own editor: the
 # window state Ardour saves for it, keyed by the route's and processor's ids.
 route=$(grep -o '<Route [^>]* name="Tarvel"[^>]*>' "$file" | grep -o ' id="[0-9]*"' | head -n1 | tr -dc 0-9)
-processor=$(grep -o '<Processor [^>]*type="lxvst"[^>]*>' "$file" | grep -o ' id="[0-9]*"' | head -n1 | tr -dc 0-9)
+processor=$(grep -o '<Processor [^>]*type="'"$processor_type"'"[^>]*>' "$file" | grep -o ' id="[0-9]*"' | head -n1 | tr -dc 0-9)
 [ -n "$route" ] && [ -n "$processor" ] || { echo "ardour gui: no Tarvel track or plug-in in the session"; exit 1; }
 state="<Window name=\"P-$route-$processor\" visible=\"1\" x-off=\"40\" y-off=\"40\" x-size=\"-1\" y-size=\"-1\" custom-ui=\"1\"/>"
 if grep -q '<UI>' "$file"; then
@@ -64,7 +66,7 @@ trap stop_ardour EXIT
 # window (its parent, Ardour's embedding window, has the same size).
 editor_window() {
   local top
-  top=$(xwininfo -root -children 2>/dev/null | grep -F '"Tarvel: Tarvel (by Corvane) [VST]"' | awk '{print $1}' | head -n1)
+  top=$(xwininfo -root -children 2>/dev/null | grep -F "\"Tarvel: Tarvel (by Corvane) [$format]\"" | awk '{print $1}' | head -n1)
   [ -n "$top" ] || return 1
   xwininfo -tree -id "$top" 2>/dev/null | grep -E '^ +0x[0-9a-f]+ .*: \(.*\)  768x768\+' | tail -n1 | awk '{print $1}'
 }

@@ -8,7 +8,8 @@ local name = os.getenv("TARVEL_SESSION_NAME")
 local rate = tonumber(os.getenv("TARVEL_RATE"))
 local frames = tonumber(os.getenv("TARVEL_FRAMES"))
 local offset = tonumber(os.getenv("TARVEL_OFFSET"))
-local plugin = os.getenv("TARVEL_PLUGIN_NAME")
+local plugin = os.getenv("TARVEL_PLUGIN_NAME")  -- the name (VST 2.4) or URI (LV2)
+local pluginType = os.getenv("TARVEL_PLUGIN_TYPE") == "LV2" and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.LXVST
 local params = os.getenv("TARVEL_PARAMS")
 
 assert(create_session(dir, name, rate), "cannot create the session")
@@ -34,7 +35,7 @@ for r in playlist:region_list():iter() do
   r:to_audioregion():set_fade_out_active(false)
 end
 
-local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin, ARDOUR.PluginType.LXVST, "")
+local proc = ARDOUR.LuaAPI.new_plugin(Session, plugin, pluginType, "")
 assert(not proc:isnil(), "Ardour does not list the plug-in " .. plugin)
 track:add_processor_by_index(proc, 0, nil, true)
 for index, value in string.gmatch(params, "(%d+) ([%d%.eE+-]+)") do
