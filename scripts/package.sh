@@ -12,7 +12,7 @@ mkdir -p "$out"
 for preset in release win64; do
   cmake --preset "$preset" >/dev/null
   targets=(Tarvel tarvel-render)
-  [ "$preset" = release ] && targets+=(tarvel_package_docs)
+  [ "$preset" = release ] && targets+=(tarvel_package_docs tarvel_lv2_bundle)
   cmake --build --preset "$preset" -j "$JOBS" --target "${targets[@]}"
   work=build/$preset/cpack
   rm -rf "$work"

@@ -4,7 +4,8 @@
 #   zip's tarvel-render.exe, which otherwise finds the DLL beside itself.
 # - The Debian package: lintian reports no error. Installed with apt-get, it
 #   puts Tarvel.so in /usr/lib/vst, where Ardour finds it with a fresh HOME and
-#   no LXVST_PATH once Ardour's scanner has read it; /usr/bin/tarvel-render
+#   no LXVST_PATH once Ardour's scanner has read it; the LV2 bundle in
+#   /usr/lib/lv2/tarvel.lv2, which lilv finds without LV2_PATH; /usr/bin/tarvel-render
 #   tells its version and renders through it; apt-get remove leaves nothing.
 #   Installing needs root, or TARVEL_INSTALL_TEST=1 and sudo; otherwise that
 #   part is skipped, and says so.
@@ -86,8 +87,16 @@ while [ "$(date +%s)" -le "$(stat -c %Y /usr/lib/vst/Tarvel.so)" ]; do sleep 0.2
 )
 echo "package: Ardour finds Tarvel in /usr/lib/vst with a fresh HOME and no LXVST_PATH"
 
+[ -f /usr/lib/lv2/tarvel.lv2/tarvel.so ] && [ -f /usr/lib/lv2/tarvel.lv2/manifest.ttl ] || fail "no /usr/lib/lv2/tarvel.lv2"
+(
+  export HOME=$home
+  unset LV2_PATH
+  lv2ls | grep -qx urn:corvane:tarvel || fail "lilv's default search path does not find Tarvel (LV2)"
+)
+echo "package: lilv finds Tarvel (LV2) in /usr/lib/lv2 with no LV2_PATH"
+
 apt_get remove tarvel || { cat "$work/apt.log"; fail "apt-get cannot remove tarvel"; }
 ! installed || fail "tarvel is still installed after apt-get remove"
-left=$(find /usr/lib/vst /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*')
+left=$(find /usr/lib/vst /usr/lib/lv2 /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*')
 [ -z "$left" ] || fail "left behind after apt-get remove: $left"
 echo "package: removed cleanly"
