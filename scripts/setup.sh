@@ -19,6 +19,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libsndfile1-dev gnuplot-nox
   ardour lsp-plugins-vst
+  lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2 jackd2
   libcli11-dev help2man lintian
   libx11-dev libxext-dev x11-utils
 )
