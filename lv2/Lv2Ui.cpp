@@ -4,15 +4,14 @@
 // process. It never takes the instance lock: the audio thread never waits
 // for it.
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
 
-#include "effect/KernelDesign.h"
 #include "lv2/IPlugLV2.h"
 #include "lv2/Lv2Uris.h"
 #include "plugin/IEditor.h"
@@ -23,9 +22,10 @@ namespace {
 struct Lv2Ui {
   IPlugLV2* plug = nullptr;
   IEditor* editor = nullptr;
-  // Control values from port_event, shown at the next tick.
-  std::array<float, kBandCount> pendingValues{};
-  std::array<bool, kBandCount> pending{};
+  // Control values from port_event, per parameter, shown at the next tick
+  // (the editor takes them without the instance lock: it keeps them atomic).
+  std::vector<float> pendingValues;
+  std::vector<char> pending;
 };
 
 const void* FeatureData(const LV2_Feature* const* features, const char* uri) {
@@ -46,6 +46,8 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2U
     auto ui = std::make_unique<Lv2Ui>();
     ui->plug = plug;
     ui->editor = plug->Editor();
+    ui->pendingValues.assign(static_cast<std::size_t>(plug->ParameterCount()), 0.0f);
+    ui->pending.assign(static_cast<std::size_t>(plug->ParameterCount()), 0);
     void* window = ui->editor->OpenEditorWindow(parent);
     if (!window) return nullptr;
     if (resize && resize->ui_resize) resize->ui_resize(resize->handle, ui->editor->Width(), ui->editor->Height());
@@ -68,9 +70,9 @@ void PortEvent(LV2UI_Handle handle, std::uint32_t port, std::uint32_t size, std:
   auto* ui = static_cast<Lv2Ui*>(handle);
   if (!ui || format != 0 || size != sizeof(float) || !buffer) return;
   const int index = ui->plug->ParameterForPort(port);
-  if (index < 0 || index >= kBandCount) return;
+  if (index < 0) return;
   std::memcpy(&ui->pendingValues[static_cast<std::size_t>(index)], buffer, sizeof(float));
-  ui->pending[static_cast<std::size_t>(index)] = true;
+  ui->pending[static_cast<std::size_t>(index)] = 1;
 }
 
 // ui:idleInterface: the editor's one tick (it paints at most every 10 ms).
@@ -79,7 +81,7 @@ int Idle(LV2UI_Handle handle) {
   if (!ui) return 1;
   for (std::size_t i = 0; i < ui->pending.size(); ++i) {
     if (!ui->pending[i]) continue;
-    ui->pending[i] = false;
+    ui->pending[i] = 0;
     ui->editor->PushParameterToControls(static_cast<int>(i), ui->pendingValues[i], false);
   }
   ui->editor->Idle();
