@@ -31,7 +31,7 @@ file(WRITE ${PROJECT_BINARY_DIR}/source-date-epoch "${epoch}\n")
 set(CPACK_PACKAGE_NAME tarvel)
 set(CPACK_PACKAGE_VENDOR Corvane)
 set(CPACK_PACKAGE_CONTACT "Corvane <tarvel@corvane.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "linear-phase five-band graphic equaliser (VST 2.4 and VST3 plug-in)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "linear-phase five-band graphic equaliser (VST 2.4, VST3 and LV2 plug-in)")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};Tarvel;dist;/")
 set(CPACK_STRIP_FILES TRUE)
 
@@ -65,6 +65,12 @@ install(TARGETS Tarvel_vst3 LIBRARY DESTINATION lib/vst3/Tarvel.vst3/Contents/x8
         EXCLUDE_FROM_ALL PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${TARVEL_VST3_BUNDLE}/Contents/Resources/moduleinfo.json
         DESTINATION lib/vst3/Tarvel.vst3/Contents/Resources COMPONENT dist EXCLUDE_FROM_ALL)
+# The LV2 bundle in /usr/lib/lv2, where Debian's LV2 packages put theirs and
+# LV2 hosts look by default.
+install(TARGETS tarvel_lv2_module LIBRARY DESTINATION lib/lv2/tarvel.lv2 COMPONENT dist EXCLUDE_FROM_ALL
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+install(FILES ${TARVEL_LV2_BUNDLE}/manifest.ttl ${TARVEL_LV2_BUNDLE}/tarvel.ttl DESTINATION lib/lv2/tarvel.lv2
+        COMPONENT dist EXCLUDE_FROM_ALL)
 
 # The manual page from tarvel-render's own --help and --version; Debian wants
 # it and the changelog compressed with gzip -9n.
@@ -92,9 +98,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The summary above is its first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tarvel is a five-band, linear-phase graphic equaliser for one stereo pair,
-as a VST 2.4 effect plug-in in /usr/lib/vst and a VST3 one in /usr/lib/vst3,
-where Linux hosts such as Ardour look by default. Its bands sit at 80 Hz,
-250 Hz, 800 Hz, 2.5 kHz and 8 kHz, each from -60 dB to +30 dB.
+as a VST 2.4 effect plug-in in /usr/lib/vst, a VST3 one in /usr/lib/vst3 and
+an LV2 plug-in with its editor in /usr/lib/lv2, where Linux hosts such as
+Ardour look by default. Its bands sit at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and
+8 kHz, each from -60 dB to +30 dB.
 
 tarvel-render renders WAV, FLAC and AIFF files through the plug-in without a
 host, and measures or plots the response of a setting.")

@@ -69,9 +69,15 @@ void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
   engine.ProcessBlock(inputs, outputs, frames);
 }
 
+void Tarvel::ApplyParametersAtOnce() {
+  LockGuard guard(instanceLock);
+  engine.ResetGains(engine.TargetGains());
+}
+
 std::unique_ptr<TarvelAdapterBase> MakePlugin(TarvelHostArgument host) {
   auto plug = std::make_unique<Tarvel>(host);
-  if (!plug->Slot()) return nullptr;  // every registry record is in use
+  // Every registry record is in use, or the engine refused the host's rate.
+  if (!plug->Slot() || plug->Engine().Latency() == 0) return nullptr;
   return plug;
 }
 

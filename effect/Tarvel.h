@@ -23,9 +23,11 @@ namespace tarvel {
 class Tarvel : public TarvelAdapterBase {
  public:
   // Claims the lowest free registry record, initialises the five gains, builds
-  // the editor and allocates the engine at the base's initial rate (44100 Hz), which sets
-  // the latency. With every record taken the instance holds none (Slot() is
-  // null) and is not usable: MakePlugin then refuses it. Entry lock held.
+  // the editor and allocates the engine at the rate the adapter has set
+  // (VST 2.4: the base's initial 44100 Hz; LV2: the host's), which sets the
+  // latency. With every record taken the instance holds none (Slot() is
+  // null), and at a rate the engine refuses it has no engine (latency 0):
+  // MakePlugin then refuses it. Entry lock held.
   explicit Tarvel(TarvelHostArgument host);
   // Frees the text label, the record (its display summary stays with it) and
   // the engine; the base deletes the editor.
@@ -38,6 +40,8 @@ class Tarvel : public TarvelAdapterBase {
   void ParameterChanged(int index) override;
   // Filters two channels through the engine.
   void ProcessBlock(double** inputs, double** outputs, int frames) override;
+  // The engine's current gains become its target gains, with no crossfade.
+  void ApplyParametersAtOnce() override;
 
   std::int32_t SlotIndex() const { return slotIndex; }
   InstanceSlot* Slot() const { return slot; }

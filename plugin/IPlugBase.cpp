@@ -162,6 +162,8 @@ void IPlugBase::EditorClosed() {}
 
 void IPlugBase::ActivationChanged(bool) { LockGuard guard(instanceLock); }
 
+void IPlugBase::ApplyParametersAtOnce() {}
+
 void IPlugBase::MidiReceived(const MidiMessage& message) { SendMidi(message); }
 
 bool IPlugBase::MidiKeyNameFor(int, char* out, std::size_t outSize) {

@@ -158,6 +158,12 @@ class IPlugBase {
   virtual bool SaveBank(StateChunk& chunk);
   virtual int LoadBank(const StateChunk& chunk, int start);
 
+  // The current parameter values take effect at once, without the transition
+  // a change during processing gets: for adapters whose host hands the
+  // values at the first process call of an activation (LV2). Audio thread,
+  // under the lock; must not allocate. Base: nothing.
+  virtual void ApplyParametersAtOnce();
+
   // ---- Non-virtual operations ----
 
   // True if some channel configuration matches; a negative count matches any.

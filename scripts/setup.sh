@@ -19,9 +19,9 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libsndfile1-dev gnuplot-nox
   ardour lsp-plugins-vst
+  lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2 jackd2
   libcli11-dev help2man lintian zip
   libx11-dev libxext-dev x11-utils
-  lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2
 )
 
 missing=()

@@ -6,13 +6,15 @@
 # dummy backend's input is silence) and for the text line.
 #
 # usage: ardour_gui.sh SESSION_DIR SESSION_NAME ARDOUR_HELPER WORK_DIR [FORMAT]
-# FORMAT is the plug-in's format as Ardour writes it, lxvst (default) or vst3.
-# HOME and the XDG folders are the check's own (ardour_check.sh sets them).
+# FORMAT is the plug-in's type as Ardour's session file writes it: lxvst
+# (default), vst3 or lv2. HOME and the XDG folders are the check's own
+# (ardour_check.sh sets them).
 set -euo pipefail
 session=$1 name=$2 helper=$3 work=$4 format=${5:-lxvst}
 case $format in
   lxvst) title_format=VST ;;
   vst3) title_format=VST3 ;;
+  lv2) title_format=LV2 ;;
   *) echo "ardour gui: unknown format $format"; exit 1 ;;
 esac
 file=$session/$name.ardour

@@ -8,9 +8,9 @@ local name = os.getenv("TARVEL_SESSION_NAME")
 local rate = tonumber(os.getenv("TARVEL_RATE"))
 local frames = tonumber(os.getenv("TARVEL_FRAMES"))
 local offset = tonumber(os.getenv("TARVEL_OFFSET"))
-local plugin = os.getenv("TARVEL_PLUGIN_NAME")
+local plugin = os.getenv("TARVEL_PLUGIN_NAME")  -- the name (VST 2.4) or URI (LV2)
 local params = os.getenv("TARVEL_PARAMS")
--- LXVST (VST 2.4 on Linux) unless TARVEL_PLUGIN_TYPE names another type (VST3).
+-- LXVST (VST 2.4 on Linux) unless TARVEL_PLUGIN_TYPE names another type (VST3, LV2).
 local plugin_type = ARDOUR.PluginType[os.getenv("TARVEL_PLUGIN_TYPE") or "LXVST"]
 
 assert(create_session(dir, name, rate), "cannot create the session")

@@ -6,7 +6,8 @@
 # - The Debian package: lintian reports no error. Installed with apt-get, it
 #   puts Tarvel.so in /usr/lib/vst and the VST3 bundle in /usr/lib/vst3, where
 #   Ardour finds them with a fresh HOME and no LXVST_PATH once Ardour's
-#   scanners have read them; /usr/bin/tarvel-render tells its version and
+#   scanners have read them; the LV2 bundle in /usr/lib/lv2/tarvel.lv2, which
+#   lilv finds without LV2_PATH; /usr/bin/tarvel-render tells its version and
 #   renders through it; apt-get remove leaves nothing.
 #   Installing needs root, or TARVEL_INSTALL_TEST=1 and sudo; otherwise that
 #   part is skipped, and says so.
@@ -100,8 +101,16 @@ while [ "$(date +%s)" -le "$(stat -c %Y /usr/lib/vst/Tarvel.so)" ]; do sleep 0.2
 )
 echo "package: Ardour finds Tarvel in /usr/lib/vst and, as VST3, in /usr/lib/vst3 with a fresh HOME"
 
+[ -f /usr/lib/lv2/tarvel.lv2/tarvel.so ] && [ -f /usr/lib/lv2/tarvel.lv2/manifest.ttl ] || fail "no /usr/lib/lv2/tarvel.lv2"
+(
+  export HOME=$home
+  unset LV2_PATH
+  lv2ls | grep -qx urn:corvane:tarvel || fail "lilv's default search path does not find Tarvel (LV2)"
+)
+echo "package: lilv finds Tarvel (LV2) in /usr/lib/lv2 with no LV2_PATH"
+
 apt_get remove tarvel || { cat "$work/apt.log"; fail "apt-get cannot remove tarvel"; }
 ! installed || fail "tarvel is still installed after apt-get remove"
-left=$(find /usr/lib/vst /usr/lib/vst3 /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*' 2>/dev/null || true)
+left=$(find /usr/lib/vst /usr/lib/vst3 /usr/lib/lv2 /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*' 2>/dev/null || true)
 [ -z "$left" ] || fail "left behind after apt-get remove: $left"
 echo "package: removed cleanly"
