@@ -202,6 +202,14 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   return true;
 }
 
+void ConvolutionEngine::ClearHistory() {
+  if (!Allocated()) return;
+  blockFill = 0;
+  std::fill_n(block.data(), 2 * std::size_t(transformLength), 0.0);
+  std::fill_n(accumulators.data(), 2 * std::size_t(transformLength), 0.0);
+  sounding[0] = sounding[1] = false;
+}
+
 void ConvolutionEngine::ReleaseEngine() {
   designRate = 0.0;
   kernelLength = 0;

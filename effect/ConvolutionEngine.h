@@ -65,6 +65,9 @@ public:
   // initial gains). Non-finite gains leave their band unchanged.
   void ResetGains(const BandGains& gains);
   const BandGains& TargetGains() const { return targetGains; }
+  // Forgets the collected input and the overlap tail without reallocating:
+  // the output restarts with Latency() frames of silence. Audio-safe.
+  void ClearHistory();
   const BandGains& CurrentGains() const { return currentGains; }
 
   // Runs the transforms on other plans of the same length (benchmarks compare

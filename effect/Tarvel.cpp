@@ -69,8 +69,9 @@ void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
   engine.ProcessBlock(inputs, outputs, frames);
 }
 
-void Tarvel::ApplyParametersAtOnce() {
+void Tarvel::StartAfresh() {
   LockGuard guard(instanceLock);
+  engine.ClearHistory();
   engine.ResetGains(engine.TargetGains());
 }
 

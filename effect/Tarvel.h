@@ -41,7 +41,7 @@ class Tarvel : public TarvelAdapterBase {
   // Filters two channels through the engine.
   void ProcessBlock(double** inputs, double** outputs, int frames) override;
   // The engine's current gains become its target gains, with no crossfade.
-  void ApplyParametersAtOnce() override;
+  void StartAfresh() override;
 
   std::int32_t SlotIndex() const { return slotIndex; }
   InstanceSlot* Slot() const { return slot; }

@@ -80,7 +80,7 @@ void IPlugLV2::Run(std::uint32_t frames) {
     parameter->SetValueClamped(value);
     ParameterChanged(i);
   }
-  if (!started) ApplyParametersAtOnce();
+  if (!started) StartAfresh();
   started = true;
   if (latencyOutput) *latencyOutput = static_cast<float>(Latency());
 

@@ -162,7 +162,7 @@ void IPlugBase::EditorClosed() {}
 
 void IPlugBase::ActivationChanged(bool) { LockGuard guard(instanceLock); }
 
-void IPlugBase::ApplyParametersAtOnce() {}
+void IPlugBase::StartAfresh() {}
 
 void IPlugBase::MidiReceived(const MidiMessage& message) { SendMidi(message); }
 

@@ -158,11 +158,13 @@ class IPlugBase {
   virtual bool SaveBank(StateChunk& chunk);
   virtual int LoadBank(const StateChunk& chunk, int start);
 
-  // The current parameter values take effect at once, without the transition
-  // a change during processing gets: for adapters whose host hands the
-  // values at the first process call of an activation (LV2). Audio thread,
-  // under the lock; must not allocate. Base: nothing.
-  virtual void ApplyParametersAtOnce();
+  // Processing starts afresh: the audio of earlier calls is forgotten (the
+  // output restarts as after allocation) and the current parameter values
+  // take effect at once, without the transition a change during processing
+  // gets. For adapters whose host starts an activation with no history and
+  // hands the values at its first process call (LV2). Audio thread, under the
+  // lock; must not allocate. Base: nothing.
+  virtual void StartAfresh();
 
   // ---- Non-virtual operations ----
 

@@ -6,6 +6,7 @@
 #include <lilv/lilv.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -262,6 +263,22 @@ TEST(Lv2Run, AnyRunLengthAndAnyControlValueKeepTheOutputFinite) {
     outEnergy += double(output[0][i]) * output[0][i];
   }
   EXPECT_GT(outEnergy, inEnergy * 10.0);
+}
+
+// An activation starts without history: audio run before a deactivate is
+// not played after the next activate (silence in, exact silence out).
+TEST(Lv2Lifecycle, ActivateForgetsEarlierAudio) {
+  Lv2Instance plug(44100.0);
+  ASSERT_TRUE(plug.instance);
+  Channels input = Noise(4096, 5), output{std::vector<float>(4096), std::vector<float>(4096)};
+  plug.Run({input[0].data(), input[1].data()}, {output[0].data(), output[1].data()}, 4096, 512);
+  lilv_instance_deactivate(plug.instance);
+  lilv_instance_activate(plug.instance);
+  for (auto& channel : input) std::fill(channel.begin(), channel.end(), 0.0f);
+  plug.Run({input[0].data(), input[1].data()}, {output[0].data(), output[1].data()}, 4096, 512);
+  for (const auto& channel : output) {
+    for (const float sample : channel) ASSERT_EQ(sample, 0.0f);
+  }
 }
 
 // Heap bytes in use (glibc's count; 0 where a sanitizer replaces the allocator).
