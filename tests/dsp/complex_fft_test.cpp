@@ -97,9 +97,15 @@ TEST(FftSimd, ClassFollowsTheFeaturesAndTheSavedRegisterStates) {
 // Measured wisdom comes back as plans; text FFTW refuses is not taken; the
 // class cannot rise above the processor's or change once the planner runs.
 TEST(FftWisdom, MeasuredPlansReturnAndTheClassStaysPut) {
+  // A measured plan is kept only where it beats the estimate in a timing
+  // race, which the estimate of so short a transform can win: measure again
+  // until the text holds an entry besides its signature.
   const FftWisdomRequest requests[] = {{16, false}};
-  const std::string wisdom = MeasureFftWisdom(requests);
-  ASSERT_FALSE(wisdom.empty());
+  std::string wisdom;
+  for (int attempt = 0; attempt < 8 && wisdom.find("\n  (") == std::string::npos; ++attempt) {
+    wisdom = MeasureFftWisdom(requests);
+  }
+  ASSERT_NE(wisdom.find("\n  ("), std::string::npos) << wisdom;
   EXPECT_FALSE(ImportFftWisdom("(not wisdom"));
   EXPECT_FALSE(ImportFftWisdom(""));
   EXPECT_FALSE(ImportFftWisdom(static_cast<const char*>(nullptr)));
