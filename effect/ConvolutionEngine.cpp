@@ -192,6 +192,7 @@ bool ConvolutionEngine::AllocateEngine(double sampleRate) {
   filtered = ComplexBuffer(n);
   accumulators = ComplexBuffer(n);
   sounding[0] = sounding[1] = false;
+  fresh = true;
   // The crossfade weights, computed once: a cosine per sample and block would
   // cost more than the extra transform, and continuous automation crossfades
   // every block.
@@ -208,6 +209,7 @@ void ConvolutionEngine::ClearHistory() {
   std::fill_n(block.data(), 2 * std::size_t(transformLength), 0.0);
   std::fill_n(accumulators.data(), 2 * std::size_t(transformLength), 0.0);
   sounding[0] = sounding[1] = false;
+  fresh = true;
 }
 
 void ConvolutionEngine::ReleaseEngine() {
@@ -218,6 +220,7 @@ void ConvolutionEngine::ReleaseEngine() {
   blockFill = 0;
   bandSpectra = {};
   sounding[0] = sounding[1] = false;
+  fresh = false;
   for (std::vector<double>* buffer : {&mixedSpectrum, &fadeOutWeights, &fadeInWeights}) *buffer = {};
   for (ComplexBuffer* buffer :
        {&mixedForm, &previousForm, &block, &fadedBlock, &spectrum, &fadedSpectrum, &filtered, &accumulators}) {
@@ -277,6 +280,15 @@ void ConvolutionEngine::ProcessBlock(const double* const* inputs, double* const*
       if (double* out = output(ch)) std::fill_n(out, n, 0.0);
     }
     return;
+  }
+
+  if (fresh && n > 0) {
+    // Nothing has sounded yet: the settings made so far hold from this frame.
+    fresh = false;
+    if (currentGains != targetGains) {
+      currentGains = targetGains;
+      MixCurrentGains();
+    }
   }
 
   // Pieces never cross a block boundary, and a block is processed the moment

@@ -13,7 +13,10 @@
 //
 // A gain change is taken at the next full block, which is filtered with both
 // the old and the new spectrum under complementary raised-cosine weights, so
-// the change is crossfaded over that one block.
+// the change is crossfaded over that one block. Gains set before the first
+// frames after an allocation or ClearHistory are in force from those frames:
+// there is nothing earlier to fade from, and a host that renders a fresh
+// instance offline must hear its settings from the first sample.
 //
 // Contract: AllocateEngine, ReleaseEngine, ResetProcessing, SetTargetGain and
 // ResetGains run under the owner's lock and never overlap ProcessBlock.
@@ -57,8 +60,9 @@ public:
   double DesignRate() const { return designRate; }
 
   // Linear gain of one band, taken over (with a crossfade) at the next full
-  // block. Changes between two blocks collapse into one; a gain set back to
-  // its current value before the next block causes no crossfade. Bands
+  // block, or at once by the first frames after an allocation or
+  // ClearHistory. Changes between two blocks collapse into one; a gain set
+  // back to its current value before the next block causes no crossfade. Bands
   // outside [0, kBandCount) and non-finite gains are ignored.
   void SetTargetGain(std::int32_t band, double gain);
   // Sets target and current gains at once, without a crossfade (an instance's
@@ -66,7 +70,8 @@ public:
   void ResetGains(const BandGains& gains);
   const BandGains& TargetGains() const { return targetGains; }
   // Forgets the collected input and the overlap tail without reallocating:
-  // the output restarts with Latency() frames of silence. Audio-safe.
+  // the output restarts with Latency() frames of silence, and the target
+  // gains are taken without a crossfade by the next frames. Audio-safe.
   void ClearHistory();
   const BandGains& CurrentGains() const { return currentGains; }
 
@@ -133,6 +138,8 @@ private:
   // Per channel, whether the block collected so far holds a sample other
   // than zero (NaN counts).
   bool sounding[kChannels] = {false, false};
+  // No frame has been processed since the allocation or ClearHistory.
+  bool fresh = false;
   std::shared_ptr<const ComplexFft> transforms;
 
   InstanceSlot* slot = nullptr;

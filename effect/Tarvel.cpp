@@ -72,7 +72,6 @@ void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
 void Tarvel::StartAfresh() {
   LockGuard guard(instanceLock);
   engine.ClearHistory();
-  engine.ResetGains(engine.TargetGains());
 }
 
 std::unique_ptr<TarvelAdapterBase> MakePlugin(TarvelHostArgument host) {

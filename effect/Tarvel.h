@@ -40,7 +40,8 @@ class Tarvel : public TarvelAdapterBase {
   void ParameterChanged(int index) override;
   // Filters two channels through the engine.
   void ProcessBlock(double** inputs, double** outputs, int frames) override;
-  // The engine's current gains become its target gains, with no crossfade.
+  // Forgets the audio so far; the gains set until the next frames hold from
+  // them, with no crossfade.
   void StartAfresh() override;
 
   std::int32_t SlotIndex() const { return slotIndex; }

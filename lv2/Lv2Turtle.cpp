@@ -28,6 +28,13 @@ std::string Number(double value) {
   return text;
 }
 
+// LV2 reads an odd minor version, and 0, as an experimental plug-in that hosts
+// hide by default. A release maps the project's major.minor to an even minor
+// version that grows with it (1.0 -> 200, 1.1 -> 202, 2.0 -> 400) and keeps
+// its micro version.
+constexpr int kLv2MinorVersion = 2 * (100 * kVersionMajor + kVersionMinor);
+static_assert(kVersionMinor < 100 && kLv2MinorVersion >= 2 && kLv2MinorVersion % 2 == 0);
+
 std::string Manifest() {
   std::string t = kPrefixes;
   t += "<" + std::string(kLv2PluginUri) + ">\n    a lv2:Plugin ;\n    lv2:binary <" + kLv2BinaryName +
@@ -57,11 +64,11 @@ std::string Plugin() {
          (input ? "InputGroup" : "OutputGroup") + " ;\n    lv2:symbol \"" + (input ? "in" : "out") +
          "\" ;\n    rdfs:label \"" + (input ? "Input" : "Output") + "\" .\n\n";
   }
-  t += "<" + std::string(kLv2PluginUri) + ">\n    a lv2:Plugin , lv2:EQPlugin ;\n";
+  t += "<" + std::string(kLv2PluginUri) + ">\n    a lv2:Plugin , lv2:EQPlugin , doap:Project ;\n";
   t += "    doap:name \"" + std::string(kEffectName) + "\" ;\n";
   t += "    doap:license <https://spdx.org/licenses/GPL-3.0-or-later> ;\n";
   t += "    doap:maintainer [ foaf:name \"" + std::string(kVendorName) + "\" ] ;\n";
-  t += "    lv2:minorVersion " + std::to_string(kVersionMinor) + " ;\n";
+  t += "    lv2:minorVersion " + std::to_string(kLv2MinorVersion) + " ;\n";
   t += "    lv2:microVersion " + std::to_string(kVersionMicro) + " ;\n";
   t += "    lv2:optionalFeature lv2:hardRTCapable ;\n";
   t += "    pg:mainInput <" + std::string(kLv2InputGroupUri) + "> ;\n";

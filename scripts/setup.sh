@@ -22,6 +22,7 @@ PACKAGES=(
   lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2 jackd2
   libcli11-dev help2man lintian zip
   libx11-dev libxext-dev x11-utils
+  audacity qtractor nsis sordi
 )
 
 missing=()

@@ -209,6 +209,33 @@ TEST(ConvolutionEngine, GainSetBackBeforeTheNextBlockChangesNothing) {
   EXPECT_EQ(a, b);  // bit for bit: no block went through the crossfade
 }
 
+// A host that sets up a fresh instance and renders offline hears its settings
+// from the first sample, after an allocation or a ClearHistory alike (changes
+// made once frames have gone through crossfade: EachChangeCrossfadesOverOneBlock).
+TEST(ConvolutionEngine, GainsSetBeforeTheFirstFramesHoldFromTheFirstSample) {
+  const BandGains set{2.0, 1.0, 0.25, 1.0, 1.5};
+  const Channels x = TestSignal(5000, 13);
+  ConvolutionEngine reference;
+  ASSERT_TRUE(reference.AllocateEngine(48000.0));
+  reference.ResetGains(set);
+  const Channels want = Feed(reference, x, [] { return 700; });
+
+  ConvolutionEngine engine;
+  ASSERT_TRUE(engine.AllocateEngine(48000.0));
+  const auto setGains = [&] {
+    for (std::int32_t m = 0; m < kBandCount; ++m) engine.SetTargetGain(m, set[m]);
+  };
+  setGains();
+  engine.ProcessBlock(nullptr, nullptr, 0);  // a call without frames consumes nothing
+  EXPECT_EQ(Feed(engine, x, [] { return 700; }), want);
+
+  engine.ResetGains({1, 1, 1, 1, 1});
+  engine.ClearHistory();
+  setGains();
+  EXPECT_EQ(Feed(engine, x, [] { return 700; }), want);
+
+}
+
 TEST(ConvolutionEngine, ResetAtANewRateRestartsAndAnUnchangedOrUnusableRateKeepsState) {
   const Channels x = TestSignal(9000, 9);
   ConvolutionEngine engine, uninterrupted;

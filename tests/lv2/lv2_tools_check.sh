@@ -1,7 +1,7 @@
 #!/bin/sh
-# Debian's LV2 tools on the bundle in the build tree: lv2info reads its data
-# without a warning, and lv2apply renders a file through it that matches
-# tarvel-render (through the VST 2.4 module) within -100 dB once the latency
+# Debian's LV2 tools on the bundle in the build tree: lv2_validate finds no
+# error in its Turtle, lv2info reads its data without a warning, and lv2apply
+# renders a file through it that matches tarvel-render (through the VST 2.4 module) within -100 dB once the latency
 # the plug-in reports is removed.
 set -eu
 bundles=$1 render=$2 vst=$3 helper=$4 work=$5
@@ -9,6 +9,12 @@ uri=urn:corvane:tarvel
 export LV2_PATH="$bundles"
 rm -rf "$work"
 mkdir -p "$work"
+
+# sord_validate prints its findings and still exits 0: read its summary.
+lv2_validate "$bundles"/tarvel.lv2/*.ttl >"$work/validate.txt" 2>&1 || true
+if ! grep -q "^Found 0 errors" "$work/validate.txt" || grep -qi "warning" "$work/validate.txt"; then
+  echo "lv2_validate:"; grep -v "^Skipping" "$work/validate.txt"; exit 1
+fi
 
 lv2info "$uri" >"$work/info.txt" 2>"$work/info.err"
 if [ -s "$work/info.err" ] || ! grep -q "Name: *Tarvel" "$work/info.txt"; then
