@@ -1,8 +1,8 @@
 #!/bin/sh
 # Debian's LV2 tools on the bundle in the build tree: lv2_validate finds no
 # error in its Turtle, lv2info reads its data without a warning, and lv2apply
-# renders a file through it that matches tarvel-render (through the VST 2.4 module) within -100 dB once the latency
-# the plug-in reports is removed.
+# renders a file through it that matches tarvel-render (through the VST 2.4
+# module) within -100 dB once the latency the plug-in reports is removed.
 set -eu
 bundles=$1 render=$2 vst=$3 helper=$4 work=$5
 uri=urn:corvane:tarvel
