@@ -188,6 +188,12 @@ tresult IPlugVST3::setActive(TBool state) {
   active = on;
   effect->ActivationChanged(on);
   if (!on) effect->ResetProcessing();
+  // Hosts deactivate on stop, bypass and re-configuration: an activation
+  // starts afresh, as a new instance would, with no audio from before it.
+  if (on) {
+    effect->StartAfresh();
+    RestartBypassPath();
+  }
   return kResultOk;
 }
 
@@ -453,13 +459,17 @@ void IPlugVST3::SizeBypassPath() {
   // The engine's own crossfade length: one block of new samples.
   const int kernel = KernelLengthForRate(rate);
   fadeFrames = std::max(latency - kernel / 2, 1);
-  fadePosition = 0;
-  recording = false;
-  ringPosition = 0;
+  RestartBypassPath();
   for (int c = 0; c < 2; ++c) {
     ring[c].assign(static_cast<std::size_t>(latency), 0.0);
     delayed[c].assign(static_cast<std::size_t>(std::max(setup.maxSamplesPerBlock, 1)), 0.0);
   }
+}
+
+void IPlugVST3::RestartBypassPath() {
+  fadePosition = 0;
+  recording = false;
+  ringPosition = 0;
 }
 
 // ---- IEditController ----

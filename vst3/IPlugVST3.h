@@ -12,6 +12,8 @@
 // throws nothing and never waits for the editor (its ticks run outside the
 // lock). Calls in the wrong state (process before setupProcessing and
 // setActive, setActive twice, a new set-up while active) answer kResultFalse.
+// Each activation starts afresh, as a new instance: no audio from before it,
+// and the settings made while inactive hold from its first frame.
 //
 // Parameters: ids 0 to 4 are the effect's parameters, id 5 is the bypass.
 // Bypassed, the output is the input delayed by the latency, switched over one
@@ -111,6 +113,9 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   // Sizes the bypass path for the effect's latency and the block length.
   // Main thread, inactive, under the lock; allocates.
   void SizeBypassPath();
+  // Empties the bypass path without reallocating: nothing recorded, the
+  // switch at the effect. Under the lock.
+  void RestartBypassPath();
   int FadeFrames() const;
   int InputChannels() const { return monoInput ? 1 : 2; }
 

@@ -267,9 +267,10 @@ TEST(Processing, MatchesTheVst2ModuleIn64Bits) {
   for (double rate : {44100.0, 48000.0, 96000.0}) ExpectSameAsVst2<double>(rate, 1e-12);
 }
 
-// A fresh instance whose settings arrive before its first frames (restored
-// state, or changes in the first call) plays them from the first sample, as
-// tarvel-render does through the VST 2.4 module.
+// Settings that arrive before the first frames of a fresh instance (restored
+// state, or changes in the first call) or of a new activation are played from
+// the first sample, as tarvel-render plays them through the VST 2.4 module;
+// and an activation forgets the audio from before it.
 TEST(Processing, SettingsBeforeTheFirstFramesHoldFromTheFirstSample) {
   constexpr int kFrames = 12000;
   const std::vector<std::vector<double>> x = {Noise(kFrames, 21), Noise(kFrames, 22)};
@@ -282,16 +283,36 @@ TEST(Processing, SettingsBeforeTheFirstFramesHoldFromTheFirstSample) {
   reference->Resume();
   const std::vector<std::vector<double>> want = test::RenderLikeTarvelRender(*reference, x);
 
-  for (const bool byState : {true, false}) {
-    SCOPED_TRACE(byState ? "state" : "changes in the first call");
+  enum class Way { kState, kFirstCall, kReactivation };
+  std::vector<double> fresh[2];  // the output of the fresh instance given the state
+  for (const Way way : {Way::kState, Way::kFirstCall, Way::kReactivation}) {
+    SCOPED_TRACE(static_cast<int>(way));
     auto plug = NewVst3();
     ASSERT_TRUE(plug);
-    if (byState) {
+    std::vector<double> in[2], out[2];
+    const auto run = [&](IParameterChanges* first) {
+      for (int done = 0, size = static_cast<int>(in[0].size()); done < size;) {
+        const int n = std::min(4096, size - done);
+        double* inPtr[2] = {in[0].data() + done, in[1].data() + done};
+        double* outPtr[2] = {out[0].data() + done, out[1].data() + done};
+        ASSERT_EQ(plug->Process(inPtr, outPtr, n, done == 0 ? first : nullptr), kResultOk);
+        done += n;
+      }
+    };
+    if (way == Way::kReactivation) {
+      // Other audio at other settings first, then a stop at the same rate.
+      ASSERT_TRUE(plug->Start(48000.0, 4096, kSample64));
+      ParamChanges loud;
+      loud.Add(1, 0, 1.0);
+      for (int c = 0; c < 2; ++c) in[c] = out[c] = Noise(10000, 30 + c);
+      run(&loud);
+      plug->Stop();
+    }
+    if (way != Way::kFirstCall) {
       ASSERT_EQ(plug->SetState(reference->GetChunk(true)), kResultOk);
     }
     ASSERT_TRUE(plug->Start(48000.0, 4096, kSample64));
     const int latency = static_cast<int>(plug->Processor().getLatencySamples());
-    std::vector<double> in[2], out[2];
     for (int c = 0; c < 2; ++c) {
       in[c] = x[c];
       in[c].resize(kFrames + latency, 0.0);
@@ -299,17 +320,16 @@ TEST(Processing, SettingsBeforeTheFirstFramesHoldFromTheFirstSample) {
     }
     ParamChanges changes;
     for (const auto& [id, value] : settings) changes.Add(id, 0, value);
-    for (int done = 0; done < kFrames + latency;) {
-      const int n = std::min(4096, kFrames + latency - done);
-      double* inPtr[2] = {in[0].data() + done, in[1].data() + done};
-      double* outPtr[2] = {out[0].data() + done, out[1].data() + done};
-      ASSERT_EQ(plug->Process(inPtr, outPtr, n, !byState && done == 0 ? &changes : nullptr), kResultOk);
-      done += n;
-    }
+    run(way == Way::kFirstCall ? &changes : nullptr);
     double worst = 0.0;
     for (int c = 0; c < 2; ++c)
       for (int i = 0; i < kFrames; ++i) worst = std::max(worst, std::abs(out[c][latency + i] - want[c][i]));
     EXPECT_LT(worst, 1e-9);  // rounding only: the blocks fall on other frames
+    if (way == Way::kState) fresh[0] = out[0], fresh[1] = out[1];
+    // Bit for bit the fresh instance's: nothing from before the activation.
+    if (way == Way::kReactivation) {
+      EXPECT_TRUE(out[0] == fresh[0] && out[1] == fresh[1]);
+    }
   }
 }
 
