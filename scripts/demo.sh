@@ -7,8 +7,11 @@ JOBS=${JOBS:-$(nproc)}
 cmake --preset release >/dev/null && cmake --build --preset release -j "$JOBS"
 cmake --preset win64 >/dev/null && cmake --build --preset win64 -j "$JOBS"
 echo
-echo "Linux plug-in:   $(pwd)/build/release/vst/Tarvel.so"
-echo "Windows plug-in: $(pwd)/build/win64/vst/Tarvel.dll"
+echo "Linux plug-ins:   $(pwd)/build/release/vst/Tarvel.so (VST 2.4)"
+echo "                  $(pwd)/build/release/Tarvel.vst3 (VST3)"
+echo "                  $(pwd)/build/release/lv2/bundles/tarvel.lv2 (LV2)"
+echo "Windows plug-ins: $(pwd)/build/win64/vst/Tarvel.dll (VST 2.4)"
+echo "                  $(pwd)/build/win64/Tarvel.vst3 (VST3)"
 echo
 # The main job on a built-in example: a generated signal through the plug-in.
 build/release/tools/render/tarvel-render --demo build/demo
