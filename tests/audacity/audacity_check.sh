@@ -12,9 +12,9 @@ set -euo pipefail
 [ $# -eq 5 ] || { echo "usage: $0 VST_PLUGIN.so LV2_BUNDLE_DIR TARVEL_RENDER ARDOUR_HELPER WORK_DIR" >&2; exit 2; }
 vst=$1 bundle=$2 render=$3 helper=$4 work=$5
 rate=44100 frames=132300 preset=tarvelcheck
-gains=("80 Hz=+6" "800 Hz=-9" "8 kHz=+3")
-# The same setting as the LV2 preset gives it: every input port by its name.
-lv2_gains=("80 Hz=6" "250 Hz=0" "800 Hz=-9" "2.5 kHz=0" "8 kHz=3")
+# Every band, as the VST 2.4 parameters and the LV2 ports are named.
+bands=("80 Hz" "250 Hz" "800 Hz" "2.5 kHz" "8 kHz")
+declare -A gain=(["80 Hz"]=6 ["250 Hz"]=0 ["800 Hz"]=-9 ["2.5 kHz"]=0 ["8 kHz"]=3)
 audacity=/usr/bin/audacity
 start_timeout=60 command_timeout=30 exit_timeout=20
 started=$(date +%s%N)
@@ -55,7 +55,8 @@ cp -r "$bundle" "$work/lv2/tarvel.lv2"
 config=$HOME/.config/audacity
 
 xvfb_pid='' audacity_pid=''
-running() { ps -o stat= -p "$audacity_pid" 2>/dev/null | grep -qv '^Z'; }
+# No grep -q after a pipe: with pipefail, its early exit can fail the writer.
+running() { ps -o stat= -p "$audacity_pid" 2>/dev/null | grep -v '^Z' >/dev/null; }
 reap() {  # its exit status in audacity_status; what is left of its process group (a plug-in validation host) is killed
   audacity_status=0
   wait "$audacity_pid" 2>/dev/null || audacity_status=$?
@@ -88,7 +89,7 @@ export DISPLAY=:$(cat "$work/display")
 
 "$helper" noise "$work/input.wav" $rate $frames 41
 gain_args=()
-for g in "${gains[@]}"; do gain_args+=(--gain "$g"); done
+for band in "${bands[@]}"; do gain_args+=(--gain "$band=${gain[$band]}"); done
 report=$("$render" --plugin "$work/vst/Tarvel.so" --quiet "${gain_args[@]}" --save-chunk "$work/preset.chunk" \
   "$work/input.wav" "$work/reference.wav")
 # "wrote FILE: N frames, L samples of plug-in latency removed"
@@ -126,17 +127,19 @@ EOF
 
 # User presets as Audacity saves them in pluginsettings.cfg: one group per
 # effect, named by base64 of "Effect_FAMILY_VENDOR_NAME". The VST 2.4 one is a
-# program chunk in base64 (its UniqueID, Version and Elements default to the
-# loaded module's); the LV2 one names every input control port, with its value.
+# program chunk in base64, which Audacity loads whether or not the module
+# declares chunks (its UniqueID, Version and Elements default to the loaded
+# module's). The LV2 one names every input control port, spaces written as
+# underscores as Audacity writes and reads them, with its value in range.
 settings_group() { printf 'base64\\:%s' "$(printf 'Effect_%s_Corvane_Tarvel' "$1" | base64 -w0 | sed 's/=/\\=/g')"; }
 lv2_parameters=''
-for g in "${lv2_gains[@]}"; do lv2_parameters+="\\\"${g%=*}\\\"=\\\"${g##*=}\\\" "; done
+for band in "${bands[@]}"; do lv2_parameters+="${band// /_}=\"${gain[$band]}\" "; done
 cat >"$config/pluginsettings.cfg" <<EOF
 pluginsettingsversion=1.0
 [pluginsettings/$(settings_group VST)/private/UserPresets/$preset]
 Chunk=$(base64 -w0 "$work/preset.chunk")
 [pluginsettings/$(settings_group LV2)/private/UserPresets/$preset]
-Parameters="${lv2_parameters% }"
+Parameters=${lv2_parameters% }
 EOF
 
 died() {  # LOG WHAT
@@ -145,22 +148,41 @@ died() {  # LOG WHAT
   [ $audacity_status -gt 128 ] && audacity_status="signal $((audacity_status - 128))" || audacity_status="status $audacity_status"
   fail "Audacity died ($audacity_status) $2 (see $1)"
 }
-window_up() { xwininfo -root -tree 2>/dev/null | grep -q '^ *0x[0-9a-f]* "Audacity":'; }
+windows() { xwininfo -root -tree 2>/dev/null | sed -n 's/^ *0x[0-9a-f]* "\(.*\)": ("audacity" .*/\1/p'; }
+window_up() { windows | grep -x Audacity >/dev/null; }
+# Before a stuck Audacity is killed: its windows, and where its threads stand.
+# Audacity answers a fatal signal (a crash in a plug-in, say) with its debug
+# report dialog and waits there, so a crash shows as a hang.
+diagnose() {  # LOG
+  tail -n 20 "$1"
+  echo "audacity: windows open: $(windows | grep -vx audacity | sed 's/.*/"&"/' | paste -sd ' ')"
+  if windows | grep '^Debug report' >/dev/null; then echo "audacity: Audacity caught a fatal signal (its debug report is open)"; fi
+  command -v gdb >/dev/null || return 0
+  timeout 60 gdb -p "$audacity_pid" -batch -ex "thread apply all bt" >"$work/audacity-stacks.txt" 2>&1 || true
+  echo "audacity: stacks of all threads in $work/audacity-stacks.txt; the crashed one (else the main one):"
+  awk '/^Thread /{ if (keep) exit; head = $0; n = 0; delete lines }
+       /^#/ { lines[n++] = $0 }
+       /signal handler called/ { keep = 1 }
+       END { if (!keep) exit; print head; for (i = 0; i < n && i < 40; i++) print lines[i] }' "$work/audacity-stacks.txt" \
+    | grep . || awk '/^Thread 1 /{ p = 1 } p && /^$/ { exit } p' "$work/audacity-stacks.txt" | head -n 40
+}
 start_audacity() {  # LOG: started in its own process group, up when its main window shows
-  (cd "$work/run" && exec setsid "$audacity" >"$1" 2>&1) &
+  # Its debug report goes to TMPDIR.
+  (cd "$work/run" && TMPDIR=$work/tmp exec setsid "$audacity" >"$1" 2>&1) &
   audacity_pid=$!
   local waited=0
   until window_up; do
     running || died "$1" "while starting"
-    [ $waited -lt $((start_timeout * 10)) ] || { tail -n 20 "$1"; fail "no Audacity window after ${start_timeout} s"; }
+    [ $waited -lt $((start_timeout * 10)) ] || { diagnose "$1"; fail "no Audacity window after ${start_timeout} s"; }
     sleep 0.1
     waited=$((waited + 1))
   done
 }
-wait_for_exit() {  # SECONDS: a hung Audacity is killed
+wait_for_exit() {  # SECONDS LOG: a hung Audacity is killed
   local waited=0
   while running; do
     if [ $waited -ge $(($1 * 10)) ]; then
+      diagnose "$2"
       stop_audacity
       return 1
     fi
@@ -185,7 +207,7 @@ for _ in $(seq 50); do
 done
 stop_audacity
 for path in "$work/vst/Tarvel.so;0" urn:corvane:tarvel; do
-  section_of "$path" | grep -qx 'Valid=1' \
+  section_of "$path" | grep -x 'Valid=1' >/dev/null \
     || { tail -n 20 "$work/audacity-register.log"; fail "Audacity did not register $path as a valid effect"; }
 done
 step "plug-ins registered"
@@ -219,7 +241,7 @@ send() {  # LOG COMMAND: its reply must end in "BatchCommand finished: OK"
       partial+=$line
       running || died "$1" "on \"$2\""
       waited=$((waited + 1))
-      [ $waited -lt $command_timeout ] || { printf '%s' "$reply"; fail "$2: no reply within ${command_timeout} s"; }
+      [ $waited -lt $command_timeout ] || { printf '%s' "$reply"; diagnose "$1"; fail "$2: no reply within ${command_timeout} s"; }
     fi
   done
 }
@@ -241,7 +263,7 @@ render_in_audacity() {  # FORMAT PATH OTHER_PATH OUT LOG
   send "$5" "RemoveTracks:"
   send "$5" "Exit:"
   exec 5>&- 6<&-
-  wait_for_exit $exit_timeout || fail "Audacity ($1) did not exit within $exit_timeout s of Exit:; killed"
+  wait_for_exit $exit_timeout "$5" || fail "Audacity ($1) did not exit within $exit_timeout s of Exit:; killed"
   [ -f "$4" ] || fail "Audacity ($1) exported nothing"
   step "Audacity: $1 render exported"
 }
