@@ -16,7 +16,9 @@ rate=44100 frames=132300 preset=tarvelcheck
 bands=("80 Hz" "250 Hz" "800 Hz" "2.5 kHz" "8 kHz")
 declare -A gain=(["80 Hz"]=6 ["250 Hz"]=0 ["800 Hz"]=-9 ["2.5 kHz"]=0 ["8 kHz"]=3)
 audacity=/usr/bin/audacity
-start_timeout=60 command_timeout=30 exit_timeout=20
+# Seconds. The first start validates every plug-in Audacity finds, the
+# system's LV2 ones too (about 20 s on an idle machine).
+register_timeout=150 start_timeout=60 command_timeout=30 exit_timeout=20
 started=$(date +%s%N)
 step() {  # what was done, and the time since the start
   local ms=$(( ($(date +%s%N) - started) / 1000000 ))
@@ -125,23 +127,6 @@ WAV_10000=6
 EOF
 }
 
-# User presets as Audacity saves them in pluginsettings.cfg: one group per
-# effect, named by base64 of "Effect_FAMILY_VENDOR_NAME". The VST 2.4 one is a
-# program chunk in base64, which Audacity loads whether or not the module
-# declares chunks (its UniqueID, Version and Elements default to the loaded
-# module's). The LV2 one names every input control port, spaces written as
-# underscores as Audacity writes and reads them, with its value in range.
-settings_group() { printf 'base64\\:%s' "$(printf 'Effect_%s_Corvane_Tarvel' "$1" | base64 -w0 | sed 's/=/\\=/g')"; }
-lv2_parameters=''
-for band in "${bands[@]}"; do lv2_parameters+="${band// /_}=\"${gain[$band]}\" "; done
-cat >"$config/pluginsettings.cfg" <<EOF
-pluginsettingsversion=1.0
-[pluginsettings/$(settings_group VST)/private/UserPresets/$preset]
-Chunk=$(base64 -w0 "$work/preset.chunk")
-[pluginsettings/$(settings_group LV2)/private/UserPresets/$preset]
-Parameters=${lv2_parameters% }
-EOF
-
 died() {  # LOG WHAT
   reap
   tail -n 30 "$1"
@@ -166,14 +151,14 @@ diagnose() {  # LOG
        END { if (!keep) exit; print head; for (i = 0; i < n && i < 40; i++) print lines[i] }' "$work/audacity-stacks.txt" \
     | grep . || awk '/^Thread 1 /{ p = 1 } p && /^$/ { exit } p' "$work/audacity-stacks.txt" | head -n 40
 }
-start_audacity() {  # LOG: started in its own process group, up when its main window shows
+start_audacity() {  # LOG SECONDS: started in its own process group, up when its main window shows
   # Its debug report goes to TMPDIR.
   (cd "$work/run" && TMPDIR=$work/tmp exec setsid "$audacity" >"$1" 2>&1) &
   audacity_pid=$!
   local waited=0
   until window_up; do
     running || died "$1" "while starting"
-    [ $waited -lt $((start_timeout * 10)) ] || { diagnose "$1"; fail "no Audacity window after ${start_timeout} s"; }
+    [ $waited -lt $(($2 * 10)) ] || { diagnose "$1"; fail "no Audacity window after $2 s"; }
     sleep 0.1
     waited=$((waited + 1))
   done
@@ -196,7 +181,7 @@ wait_for_exit() {  # SECONDS LOG: a hung Audacity is killed
 # the pipe module too and break the parent's pipes, so this start runs without
 # it. The main window shows once the registry is written.
 write_config 0
-start_audacity "$work/audacity-register.log"
+start_audacity "$work/audacity-register.log" $register_timeout
 registry=$config/pluginregistry.cfg
 section_of() {  # PATH: the registry section of the plug-in at that path
   awk -v path="Path=$1" '/^\[/ { keep = 0; head = $0 } $0 == path { keep = 1; print head } keep && !/^\[/' "$registry"
@@ -211,6 +196,23 @@ for path in "$work/vst/Tarvel.so;0" urn:corvane:tarvel; do
     || { tail -n 20 "$work/audacity-register.log"; fail "Audacity did not register $path as a valid effect"; }
 done
 step "plug-ins registered"
+
+# User presets as Audacity saves them in pluginsettings.cfg: one group per
+# effect, named by base64 of "Effect_FAMILY_VENDOR_NAME". The VST 2.4 one is a
+# program chunk in base64, which Audacity loads whether or not the module
+# declares chunks (its UniqueID, Version and Elements default to the loaded
+# module's). The LV2 one names every input control port, spaces written as
+# underscores as Audacity writes and reads them, with its value in range.
+settings_group() { printf 'base64\\:%s' "$(printf 'Effect_%s_Corvane_Tarvel' "$1" | base64 -w0 | sed 's/=/\\=/g')"; }
+lv2_parameters=''
+for band in "${bands[@]}"; do lv2_parameters+="${band// /_}=\"${gain[$band]}\" "; done
+cat >"$config/pluginsettings.cfg" <<EOF
+pluginsettingsversion=1.0
+[pluginsettings/$(settings_group VST)/private/UserPresets/$preset]
+Chunk=$(base64 -w0 "$work/preset.chunk")
+[pluginsettings/$(settings_group LV2)/private/UserPresets/$preset]
+Parameters=${lv2_parameters% }
+EOF
 
 # Both editions have the command id Tarvel and the first enabled one wins:
 # each run enables one of them.
@@ -250,7 +252,7 @@ render_in_audacity() {  # FORMAT PATH OTHER_PATH OUT LOG
   enable_only "$2" "$3"
   write_config 1
   rm -rf "$work/tmp"/*
-  start_audacity "$5"
+  start_audacity "$5" $start_timeout
   for _ in $(seq 50); do [ -p "$to_pipe" ] && [ -p "$from_pipe" ] && break; sleep 0.1; done
   [ -p "$to_pipe" ] && [ -p "$from_pipe" ] || fail "Audacity ($1) made no script pipes: mod-script-pipe is not loaded"
   # Read and write ends both: opening never blocks, even if Audacity has died.
