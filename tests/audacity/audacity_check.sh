@@ -182,35 +182,42 @@ wait_for_exit() {  # SECONDS LOG: a hung Audacity is killed
 # it. The main window shows once the registry is written.
 write_config 0
 start_audacity "$work/audacity-register.log" $register_timeout
-registry=$config/pluginregistry.cfg
+# The registry names a plug-in by its path; a VST 2.4 module's ends in the
+# index of the effect in it (";0" when the module is no shell).
+registry=$config/pluginregistry.cfg vst_path="$work/vst/Tarvel.so;0" lv2_path=urn:corvane:tarvel
 section_of() {  # PATH: the registry section of the plug-in at that path
   awk -v path="Path=$1" '/^\[/ { keep = 0; head = $0 } $0 == path { keep = 1; print head } keep && !/^\[/' "$registry"
 }
 for _ in $(seq 50); do
-  [ -n "$(section_of urn:corvane:tarvel)" ] && [ -n "$(section_of "$work/vst/Tarvel.so;0")" ] && break
+  [ -n "$(section_of "$vst_path")" ] && [ -n "$(section_of "$lv2_path")" ] && break
   sleep 0.1
 done
 stop_audacity
-for path in "$work/vst/Tarvel.so;0" urn:corvane:tarvel; do
+for path in "$vst_path" "$lv2_path"; do
   section_of "$path" | grep -x 'Valid=1' >/dev/null \
     || { tail -n 20 "$work/audacity-register.log"; fail "Audacity did not register $path as a valid effect"; }
 done
 step "plug-ins registered"
 
 # User presets as Audacity saves them in pluginsettings.cfg: one group per
-# effect, named by base64 of "Effect_FAMILY_VENDOR_NAME". The VST 2.4 one is a
-# program chunk in base64, which Audacity loads whether or not the module
-# declares chunks (its UniqueID, Version and Elements default to the loaded
-# module's). The LV2 one names every input control port, spaces written as
-# underscores as Audacity writes and reads them, with its value in range.
-settings_group() { printf 'base64\\:%s' "$(printf 'Effect_%s_Corvane_Tarvel' "$1" | base64 -w0 | sed 's/=/\\=/g')"; }
+# effect, named by base64 of "Effect_FAMILY_VENDOR_SYMBOL" as registered. The
+# VST 2.4 one is a program chunk in base64, which Audacity loads whether or
+# not the module declares chunks (its UniqueID, Version and Elements default
+# to the loaded module's). The LV2 one names every input control port, spaces
+# written as underscores as Audacity writes and reads them, with its value.
+settings_group() {  # PATH
+  local field id
+  id=Effect
+  for field in EffectFamily Vendor Symbol; do id+=_$(section_of "$1" | sed -n "s/^$field=//p"); done
+  printf 'base64\\:%s' "$(printf '%s' "$id" | base64 -w0 | sed 's/=/\\=/g')"
+}
 lv2_parameters=''
 for band in "${bands[@]}"; do lv2_parameters+="${band// /_}=\"${gain[$band]}\" "; done
 cat >"$config/pluginsettings.cfg" <<EOF
 pluginsettingsversion=1.0
-[pluginsettings/$(settings_group VST)/private/UserPresets/$preset]
+[pluginsettings/$(settings_group "$vst_path")/private/UserPresets/$preset]
 Chunk=$(base64 -w0 "$work/preset.chunk")
-[pluginsettings/$(settings_group LV2)/private/UserPresets/$preset]
+[pluginsettings/$(settings_group "$lv2_path")/private/UserPresets/$preset]
 Parameters=${lv2_parameters% }
 EOF
 
@@ -278,7 +285,6 @@ check_render() {  # FORMAT FILE OFFSET
     || fail "$1: Audacity's render differs from tarvel-render (from frame $3 of the export)"
 }
 
-vst_path="$work/vst/Tarvel.so;0" lv2_path=urn:corvane:tarvel
 render_in_audacity "VST 2.4" "$vst_path" "$lv2_path" "$work/audacity-vst.wav" "$work/audacity-vst.log"
 render_in_audacity "LV2" "$lv2_path" "$vst_path" "$work/audacity-lv2.wav" "$work/audacity-lv2.log"
 check_render "VST 2.4" "$work/audacity-vst.wav" 0
