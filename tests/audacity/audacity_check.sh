@@ -59,7 +59,9 @@ config=$HOME/.config/audacity
 xvfb_pid='' audacity_pid=''
 # No grep -q after a pipe: with pipefail, its early exit can fail the writer.
 running() { ps -o stat= -p "$audacity_pid" 2>/dev/null | grep -v '^Z' >/dev/null; }
-reap() {  # its exit status in audacity_status; what is left of its process group (a plug-in validation host) is killed
+# The exit status goes to audacity_status; what is left of the process group
+# (a plug-in validation host) is killed.
+reap() {
   audacity_status=0
   wait "$audacity_pid" 2>/dev/null || audacity_status=$?
   kill -KILL -- "-$audacity_pid" 2>/dev/null || true
@@ -87,7 +89,8 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >"$work
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { cat "$work/xvfb.log"; fail "Xvfb did not start"; }
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 
 "$helper" noise "$work/input.wav" $rate $frames 41
 gain_args=()
@@ -130,8 +133,9 @@ EOF
 died() {  # LOG WHAT
   reap
   tail -n 30 "$1"
-  [ $audacity_status -gt 128 ] && audacity_status="signal $((audacity_status - 128))" || audacity_status="status $audacity_status"
-  fail "Audacity died ($audacity_status) $2 (see $1)"
+  local how="status $audacity_status"
+  [ "$audacity_status" -le 128 ] || how="signal $((audacity_status - 128))"
+  fail "Audacity died ($how) $2 (see $1)"
 }
 windows() { xwininfo -root -tree 2>/dev/null | sed -n 's/^ *0x[0-9a-f]* "\(.*\)": ("audacity" .*/\1/p'; }
 window_up() { windows | grep -x Audacity >/dev/null; }
@@ -141,14 +145,17 @@ window_up() { windows | grep -x Audacity >/dev/null; }
 diagnose() {  # LOG
   tail -n 20 "$1"
   echo "audacity: windows open: $(windows | grep -vx audacity | sed 's/.*/"&"/' | paste -sd ' ')"
-  if windows | grep '^Debug report' >/dev/null; then echo "audacity: Audacity caught a fatal signal (its debug report is open)"; fi
+  if windows | grep '^Debug report' >/dev/null; then
+    echo "audacity: Audacity caught a fatal signal (its debug report is open)"
+  fi
   command -v gdb >/dev/null || return 0
   timeout 60 gdb -p "$audacity_pid" -batch -ex "thread apply all bt" >"$work/audacity-stacks.txt" 2>&1 || true
   echo "audacity: stacks of all threads in $work/audacity-stacks.txt; the crashed one (else the main one):"
   awk '/^Thread /{ if (keep) exit; head = $0; n = 0; delete lines }
        /^#/ { lines[n++] = $0 }
        /signal handler called/ { keep = 1 }
-       END { if (!keep) exit; print head; for (i = 0; i < n && i < 40; i++) print lines[i] }' "$work/audacity-stacks.txt" \
+       END { if (!keep) exit; print head; for (i = 0; i < n && i < 40; i++) print lines[i] }' \
+      "$work/audacity-stacks.txt" \
     | grep . || awk '/^Thread 1 /{ p = 1 } p && /^$/ { exit } p' "$work/audacity-stacks.txt" | head -n 40
 }
 start_audacity() {  # LOG SECONDS: started in its own process group, up when its main window shows
@@ -250,7 +257,11 @@ send() {  # LOG COMMAND: its reply must end in "BatchCommand finished: OK"
       partial+=$line
       running || died "$1" "on \"$2\""
       waited=$((waited + 1))
-      [ $waited -lt $command_timeout ] || { printf '%s' "$reply"; diagnose "$1"; fail "$2: no reply within ${command_timeout} s"; }
+      if [ $waited -ge $command_timeout ]; then
+        printf '%s' "$reply"
+        diagnose "$1"
+        fail "$2: no reply within ${command_timeout} s"
+      fi
     fi
   done
 }
@@ -261,7 +272,9 @@ render_in_audacity() {  # FORMAT PATH OTHER_PATH OUT LOG
   rm -rf "$work/tmp"/*
   start_audacity "$5" $start_timeout
   for _ in $(seq 50); do [ -p "$to_pipe" ] && [ -p "$from_pipe" ] && break; sleep 0.1; done
-  [ -p "$to_pipe" ] && [ -p "$from_pipe" ] || fail "Audacity ($1) made no script pipes: mod-script-pipe is not loaded"
+  if [ ! -p "$to_pipe" ] || [ ! -p "$from_pipe" ]; then
+    fail "Audacity ($1) made no script pipes: mod-script-pipe is not loaded"
+  fi
   # Read and write ends both: opening never blocks, even if Audacity has died.
   exec 5<>"$to_pipe" 6<>"$from_pipe"
   send "$5" "Import2: Filename=\"$work/input.wav\""
