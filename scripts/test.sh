@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test on both targets:
 # Windows x86-64 under Wine, ThreadSanitizer, the fuzzers for a bounded time,
-# Ardour driving the release plug-in, the packages (installed only as root or
+# real hosts (Ardour, Audacity, Debian's LV2 tools) driving the release plug-ins, the packages (installed only as root or
 # with TARVEL_INSTALL_TEST=1) and a second build of them from a clone of HEAD
 # that must give the same bytes, and last the native suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer (which also compares the native
@@ -25,10 +25,11 @@ ctest --preset tsan -L threads
 echo "== Fuzzing"
 scripts/fuzz.sh
 
-echo "== Ardour 7 and Debian's LV2 hosts and tools (release build: they cannot load a sanitizer build)"
+echo "== Real hosts: Ardour 7, Audacity 3.2, Debian's LV2 tools and jalv (release build: they cannot load a sanitizer build)"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$JOBS" --target Tarvel Tarvel_vst3 tarvel-render ardour_helper tarvel_lv2_bundle
 ctest --preset release -L ardour
+ctest --preset release -L audacity
 ctest --preset release -R '^(lv2_tools_render_like_tarvel_render|lv2_ui_in_jalv)$'
 
 echo "== Packages: the Windows zip under Wine; the Debian package through lintian, installed and removed (as root)"
