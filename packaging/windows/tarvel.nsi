@@ -92,6 +92,8 @@ Var Params     ; the command line
 !define MUI_DIRECTORYPAGE_TEXT_TOP "tarvel-render, the licence and the uninstaller go into this folder."
 !insertmacro MUI_PAGE_DIRECTORY
 !define MUI_PAGE_CUSTOMFUNCTION_PRE SkipUnlessVst2
+!define MUI_PAGE_HEADER_TEXT "VST 2.4 Plug-in Folder"
+!define MUI_PAGE_HEADER_SUBTEXT "Choose the folder your hosts scan for VST 2 plug-ins."
 !define MUI_DIRECTORYPAGE_VARIABLE $Vst2Dir
 !define MUI_DIRECTORYPAGE_TEXT_TOP "VST 2.4 hosts have no common folder: choose the one your hosts scan for VST 2 plug-ins."
 !define MUI_DIRECTORYPAGE_TEXT_DESTINATION "VST 2.4 plug-in folder"
@@ -113,6 +115,13 @@ LangString InUse ${LANG_ENGLISH} "A program has $Busy loaded.$\r$\nClose the hos
     !insertmacro ${ACTION} clap "CLAP plug-in" "$COMMONFILES64\CLAP" "${CLAP_FILE}" file
   !endif
 !macroend
+
+; "vst3, vst2, " and so on, for messages.
+!define PLUGIN_IDS ""
+!macro ListPluginId ID TITLE DIR NAME KIND
+  !define /redef PLUGIN_IDS "${PLUGIN_IDS}${ID}, "
+!macroend
+!insertmacro ForEachPlugin ListPluginId
 
 ; Busy := the module a host loads of a plug-in in DIR, if a program has it loaded.
 !macro CheckModule DIR NAME KIND
@@ -513,7 +522,7 @@ Function SelectComponents
       !insertmacro SelectSection ${sec_path}
     ${EndIf}
     ${If} $Id != ok
-      StrCpy $Text "Unknown component '$Text' in /COMPONENTS=: the components are vst3, vst2, render and path."
+      StrCpy $Text "Unknown component '$Text' in /COMPONENTS=: the components are ${PLUGIN_IDS}render and path."
       Return
     ${EndIf}
   ${LoopUntil} $Folder == ""

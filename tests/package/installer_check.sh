@@ -8,7 +8,8 @@
 # - the installed plug-ins load in our test hosts from there (VST 2.4 and
 #   VST3 must agree), and the installed tarvel-render finds the DLL beside it;
 # - while our test host holds one of the modules, the installer and the
-#   uninstaller refuse (exit code 3) and change nothing;
+#   uninstaller refuse (exit code 3) and change nothing; so does the
+#   installer for an unknown component (exit code 2);
 # - an upgrade over an earlier install (other files, an older version) makes
 #   it this one, in the earlier install's VST 2.4 folder;
 # - a component choice (/COMPONENTS=, /VST2DIR=) leaves exactly those
@@ -28,7 +29,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 started=$(date +%s%N)
 step() {  # what was checked, and the time since the start
   local ms=$(( ($(date +%s%N) - started) / 1000000 ))
-  printf 'installer: %-70s %3d.%03d s\n' "$1" $((ms / 1000)) $((ms % 1000))
+  printf 'installer: %-76s %3d.%03d s\n' "$1" $((ms / 1000)) $((ms % 1000))
 }
 fail() { echo "installer: $*"; exit 1; }
 
@@ -173,20 +174,21 @@ hold() {
   fail "the test host does not hold $1"
 }
 release() { rm -f "$work/held"; wait "$holder" || fail "the test host failed"; holder=""; }
-refused() {  # NAME LINE: the command must exit with 3 and change nothing
+refused() {  # CODE NAME LINE: the command must exit with CODE and change nothing
   local status=0
-  run "$1" "$2" || status=$?
-  [ $status = 3 ] || { cat "$work/$1.log"; fail "$1: exit code $status, not 3"; }
-  state | diff "$work/earlier.state" - >"$work/$1.diff" || { cat "$work/$1.diff"; fail "$1: changed what was installed"; }
+  run "$2" "$3" || status=$?
+  [ $status = "$1" ] || { cat "$work/$2.log"; fail "$2: exit code $status, not $1"; }
+  state | diff "$work/earlier.state" - >"$work/$2.diff" || { cat "$work/$2.diff"; fail "$2: changed what was installed"; }
 }
 hold 'C:\Program Files\VSTPlugins\Tarvel.dll'
-refused refused-install "$setup_exe /S"
-refused refused-uninstall '"C:\Program Files\Tarvel\uninstall.exe" /S _?=C:\Program Files\Tarvel'
+refused 3 refused-install "$setup_exe /S"
+refused 3 refused-uninstall '"C:\Program Files\Tarvel\uninstall.exe" /S _?=C:\Program Files\Tarvel'
 release
 hold 'C:\Program Files\Common Files\VST3\Tarvel.vst3'
-refused refused-install-vst3 "$setup_exe /S"
+refused 3 refused-install-vst3 "$setup_exe /S"
 release
-step "refused while the test host holds the VST 2.4 or the VST3 module"
+refused 2 unknown-component "$setup_exe /S /COMPONENTS=vst3,vts2"
+step "refused while the test host holds a module, or for an unknown component"
 
 # Hosts' own VST 2.4 folder, read by the next fresh install; the upgrade
 # stays with the folder of the install it upgrades.
