@@ -49,6 +49,7 @@ holder=""
 cleanup() {
   if [ -n "$holder" ]; then kill "$holder" 2>/dev/null || true; fi
   "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -93,7 +94,7 @@ registry() {
                  -e '^\[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\NetworkCards\]' | LC_ALL=C sort
 }
 
-# installed_as NAME DEST=SOURCE...: what the last install added to the fresh
+# installed_as NAME PROGRAM DEST=SOURCE...: what the last install added to the fresh
 # prefix is exactly these files (paths on C:, sources in the zip), their
 # folders and the uninstaller in program folder PROGRAM, and each is the
 # zip's file byte for byte. The uninstall entry's size counts them.
@@ -162,7 +163,7 @@ step "the installed plug-ins load in the test hosts; tarvel-render renders"
 printf 'earlier' >>"$drive/Program Files/VSTPlugins/Tarvel.dll"
 printf 'earlier' >>"$drive/$vst3/Contents/x86_64-win/Tarvel.vst3"
 printf '{}' >"$drive/$vst3/Contents/Resources/moduleinfo.json"
-run earlier "reg add \"$uninstall_key\" /v DisplayVersion /t REG_SZ /d 0.9.0 /f" || fail "reg add failed"
+"$wine" reg add "$uninstall_key" /v DisplayVersion /t REG_SZ /d 0.9.0 /f >/dev/null 2>&1 || fail "reg add failed"
 state >"$work/earlier.state"
 # hold MODULE: our test host keeps it loaded until release.
 hold() {
@@ -192,7 +193,7 @@ step "refused while the test host holds a module, or for an unknown component"
 
 # Hosts' own VST 2.4 folder, read by the next fresh install; the upgrade
 # stays with the folder of the install it upgrades.
-run vst-path 'reg add "HKLM\Software\VST" /v VSTPluginsPath /t REG_SZ /d "C:\VST Plugins" /f' || fail "reg add failed"
+"$wine" reg add 'HKLM\Software\VST' /v VSTPluginsPath /t REG_SZ /d 'C:\VST Plugins' /f >/dev/null 2>&1 || fail "reg add failed"
 install upgrade
 installed_as upgrade "Program Files/Tarvel" "${default[@]}"
 [ "$(reg_value "$uninstall_key" DisplayVersion)" = 1.0.0 ] || fail "the upgrade left the version of the earlier install"
@@ -226,7 +227,7 @@ installed_as fresh-dir "Tools/Tarvel Test" "${fresh_dir[@]}"
 # Without options an upgrade keeps the components and the program folder.
 install keep
 installed_as keep "Tools/Tarvel Test" "${fresh_dir[@]}"
-run no-vst-path 'reg delete "HKLM\Software\VST" /f' || fail "reg delete failed"
+"$wine" reg delete 'HKLM\Software\VST' /f >/dev/null 2>&1 || fail "reg delete failed"
 uninstall uninstall-fresh-dir
 "$wine" wineboot -r >"$work/reboot.log" 2>&1 || { cat "$work/reboot.log"; fail "wineboot -r failed"; }
 tree | diff "$work/fresh.tree" - || fail "the uninstall left files or folders"
