@@ -1,6 +1,7 @@
-# What users install: a Debian package from a Linux build, a zip from the
-# Windows build (scripts/package.sh makes both with CPack, and writes the zip
-# again with fixed times and order). Their files form the component "dist",
+# What users install: a Debian package from a Linux build, a zip and an
+# installer from the Windows build (scripts/package.sh makes the first two
+# with CPack, writes the zip again with fixed times and order, and builds the
+# installer from the zip's files with makensis). Their files form the component "dist",
 # which a plain `cmake --install` leaves out. Only where TARVEL_PACKAGE is on
 # (the release and win64 presets).
 if(NOT TARVEL_PACKAGE OR NOT TARGET Tarvel OR NOT TARGET Tarvel_vst3 OR NOT TARGET tarvel-render)
@@ -49,6 +50,20 @@ if(WIN32)
           COMPONENT dist EXCLUDE_FROM_ALL)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME Tarvel-${PROJECT_VERSION}-win64)
+  # The installer (packaging/windows/tarvel.nsi), which scripts/package.sh
+  # builds from the zip's files: its metadata and file names, one makensis
+  # define a line. A new plug-in format adds its line here, its install()
+  # above and its component in the script.
+  get_filename_component(vst3Bundle ${TARVEL_VST3_BUNDLE} NAME)
+  file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/installer-defines CONTENT
+"PRODUCT=${PROJECT_NAME}
+VERSION=${PROJECT_VERSION}
+PUBLISHER=${CPACK_PACKAGE_VENDOR}
+VST2_FILE=$<TARGET_FILE_NAME:Tarvel>
+VST3_BUNDLE=${vst3Bundle}
+RENDER_FILE=$<TARGET_FILE_NAME:tarvel-render>
+SETUP_FILE=${CPACK_PACKAGE_FILE_NAME}-setup.exe
+")
   include(CPack)
   return()
 endif()

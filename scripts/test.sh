@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test on both targets:
 # Windows x86-64 under Wine, ThreadSanitizer, the fuzzers for a bounded time,
-# real hosts (Ardour, Audacity, Debian's LV2 tools) driving the release plug-ins, the packages (installed only as root or
-# with TARVEL_INSTALL_TEST=1) and a second build of them from a clone of HEAD
+# real hosts (Ardour, Audacity, Debian's LV2 tools) driving the release
+# plug-ins, the packages (the Debian one installed only as root or with
+# TARVEL_INSTALL_TEST=1; the Windows installer run in a fresh Wine prefix) and
+# a second build of them from a clone of HEAD
 # that must give the same bytes, and last the native suite under
 # AddressSanitizer + UndefinedBehaviorSanitizer (which also compares the native
 # renderer with the Windows one under Wine).
@@ -32,9 +34,11 @@ ctest --preset release -L ardour
 ctest --preset release -L audacity
 ctest --preset release -R '^(lv2_tools_render_like_tarvel_render|lv2_ui_in_jalv)$'
 
-echo "== Packages: the Windows zip under Wine; the Debian package through lintian, installed and removed (as root)"
+echo "== Packages: the Windows zip and installer under Wine; the Debian package through lintian, installed and removed (as root)"
 scripts/package.sh
 tests/package/package_check.sh build/packages/tarvel_*_amd64.deb build/packages/Tarvel-*-win64.zip build/package-check
+tests/package/installer_check.sh build/packages/Tarvel-*-win64-setup.exe build/packages/Tarvel-*-win64.zip \
+  build/win64/tests/package/installer_helper.exe build/installer-check
 
 echo "== Reproducible packages: HEAD built again in a clone elsewhere gives the same bytes"
 tests/package/reproducible_check.sh build/packages "$(mktemp -d)"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Two builds of one commit give the same packages and modules: builds the
 # packages of the working tree's HEAD again in a clone elsewhere (another
-# directory, another time) and compares them, and the modules Tarvel.so and
-# Tarvel.dll, byte for byte with PACKAGES_DIR's and the working tree's build. On a difference it
-# names the first file inside the archives that differs, or says that only the
-# archives' own data (times, owners, order) do.
+# directory, another time) and compares them (the .deb, the zip and the
+# Windows installer), and the modules Tarvel.so and Tarvel.dll, byte for byte
+# with PACKAGES_DIR's and the working tree's build. On a difference it names
+# the first file inside the archives that differs, or says that only the
+# archives' own data (times, owners, order) do; an installer that differs
+# while the zip of its files does not is the installer's own difference.
 #
 # usage: reproducible_check.sh PACKAGES_DIR WORK_DIR
 set -euo pipefail
@@ -38,6 +40,11 @@ for first in "$packages"/*; do
   [ -f "$second" ] || fail "the second build made no $name"
   count=$((count + 1))
   cmp -s "$first" "$second" && continue
+  if [[ $name == *-setup.exe ]]; then
+    zip=${name%-setup.exe}.zip
+    cmp -s "$packages/$zip" "$work/src/build/packages/$zip" || continue  # the zip's turn names the file
+    fail "$name differs, though $zip, which holds its files, does not"
+  fi
   unpack "$first" "$work/a/$name"
   unpack "$second" "$work/b/$name"
   while IFS= read -r file; do
