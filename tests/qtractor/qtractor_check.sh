@@ -24,7 +24,10 @@
 #
 # usage: qtractor_check.sh VST_PLUGIN.so LV2_BUNDLE TARVEL_RENDER ARDOUR_HELPER QTRACTOR_HELPER SEQ_PRELOAD.so WORK_DIR
 set -euo pipefail
-vst=$1 lv2=$2 render=$3 helper=$4 qhelper=$5 preload=$6 work=$7
+[ $# -eq 7 ] || { echo "usage: $0 VST_PLUGIN.so LV2_BUNDLE TARVEL_RENDER ARDOUR_HELPER QTRACTOR_HELPER SEQ_PRELOAD.so WORK_DIR"; exit 2; }
+# Absolute paths: Qtractor runs in the session's folder.
+vst=$(realpath "$1") lv2=$(realpath "$2") render=$(realpath "$3") helper=$(realpath "$4")
+qhelper=$(realpath "$5") preload=$(realpath "$6") work=$(realpath -m "$7")
 formats=(vst lv2)
 rate=44100 period=1024 frames=88200
 gains=("80 Hz=+6" "800 Hz=-9" "8 kHz=+3")
@@ -205,6 +208,7 @@ editor_window() {  # the deepest 768 x 768 window in Qtractor's editor window fo
   [ -n "$top" ] || return 0
   xwininfo -tree -id "$top" 2>/dev/null | grep -E '^ +0x[0-9a-f]+ .* 768x768\+' | tail -n1 | awk '{print $1}'
 }
+window_exists() { xwininfo -root -children 2>/dev/null | grep -qF "\"$1\""; }
 qtractor_log() { echo "--- Qtractor's output:"; tail -n 30 "$1"; }
 
 check_format() {  # vst | lv2
@@ -227,10 +231,18 @@ check_format() {  # vst | lv2
   step "$format: Qtractor opened the session"
 
   # The plug-in dialog (the list's context menu, "Add Plugin...") scans every
-  # kind and caches what it found, one line per plug-in.
-  click_plugin_list 3 1
-  sleep 0.5
-  xdotool key Down Return
+  # kind and caches what it found, one line per plug-in. Clicks and keys are
+  # tried again while nothing shows (a loaded machine is slow to draw).
+  for _ in 1 2 3; do
+    window_exists 'Plugins — Qtractor' && break
+    click_plugin_list 3 1
+    sleep 1
+    xdotool key Down Return
+    for _ in $(seq 30); do window_exists 'Plugins — Qtractor' && break; sleep 0.1; done
+    window_exists 'Plugins — Qtractor' && break
+    xdotool key Escape
+  done
+  window_exists 'Plugins — Qtractor' || { qtractor_log "$log"; fail "$format: the plug-in dialog did not open"; }
   for _ in $(seq 300); do
     line=$(grep "^$kind|" "$XDG_CACHE_HOME/Qtractor/qtractor_${cache}_scan.cache" 2>/dev/null || true)
     [ -n "$line" ] && break
@@ -238,13 +250,21 @@ check_format() {  # vst | lv2
   done
   [ -n "$line" ] || { qtractor_log "$log"; fail "$format: Qtractor's scan cached no $kind plug-in"; }
   check_scan_line "$line" "$kind"
-  sleep 0.5
-  xdotool key Escape
+  for _ in 1 2 3; do
+    xdotool key Escape
+    for _ in $(seq 30); do window_exists 'Plugins — Qtractor' || break; sleep 0.1; done
+    window_exists 'Plugins — Qtractor' || break
+  done
+  window_exists 'Plugins — Qtractor' && fail "$format: the plug-in dialog does not close"
   step "$format: Qtractor's scan: $line"
 
-  # The editor, as a double click on the plug-in opens it.
-  click_plugin_list 1 2
-  for _ in $(seq 100); do id=$(editor_window); [ -n "$id" ] && break; sleep 0.1; done
+  # The editor, as a double click on the plug-in opens it (not clicked again
+  # once its window is there: it covers the plug-in list).
+  for _ in 1 2 3; do
+    window_exists 'Tarvel - Tarvel — Qtractor' || click_plugin_list 1 2
+    for _ in $(seq 50); do id=$(editor_window); [ -n "$id" ] && break; sleep 0.1; done
+    [ -n "$id" ] && break
+  done
   [ -n "$id" ] || { xwininfo -root -tree | head -n 30; qtractor_log "$log"; fail "$format: no 768 x 768 editor window"; }
   # The transport stands: the picture with a zero audio summary, at two frames.
   for shot in 1 2; do
