@@ -92,8 +92,8 @@ jackd_pid=$!
 for _ in $(seq 100); do jack_lsp >/dev/null 2>&1 && break; sleep 0.1; done
 jack_lsp >/dev/null 2>&1 || { cat "$work/jackd.log"; fail "jackd did not start"; }
 
-# Settings for a start without questions: its output captured to a log, no
-# backup or auto-save, Qtractor following JACK transport (mode 3, full), the
+# Settings for a start without questions: its output to our log (not to its
+# messages window), no backup or auto-save, Qtractor following JACK transport (mode 3, full), the
 # plug-in dialog listing every kind.
 mkdir -p "$XDG_CONFIG_HOME/rncbc.org"
 cat >"$XDG_CONFIG_HOME/rncbc.org/Qtractor.conf" <<'EOF'
@@ -119,10 +119,6 @@ DummyPluginScan=true
 EOF
 step "Xvfb, jackd and settings"
 
-# The straight scan of a plug-in file: what the host lists before it loads it.
-scan_line=$(printf 'VST:%s\n' "$work/plugins/vst/Tarvel.so" | timeout 30 "$scanner" 2>"$work/scan.log" | grep '^VST|' || true)
-[ -n "$scan_line" ] || { cat "$work/scan.log"; fail "qtractor_plugin_scan lists no VST plug-in"; }
-
 # check_scan_line LINE KIND: name, audio ports, parameters, editor.
 check_scan_line() {
   local kind name audio params flags
@@ -130,8 +126,16 @@ check_scan_line() {
   [ "$kind" = "$2" ] && [ "$name" = Tarvel ] && [ "$audio" = 2:2 ] && [ "${params%%:*}" = 5 ] &&
     [[ ",$flags," == *,GUI,* ]] || fail "the scan line is not Tarvel's with 2:2 audio, 5 parameters and GUI: $1"
 }
-check_scan_line "$scan_line" VST
-step "qtractor_plugin_scan: $scan_line"
+
+# Per format: the kind Qtractor's scans name, the name of its scan cache, and
+# the file its scanner program takes (none for LV2: Qtractor lists LV2
+# plug-ins itself, and its scanner ignores them).
+format_info() {  # format
+  case $1 in
+    vst) echo "VST vst2 $work/plugins/vst/Tarvel.so" ;;
+    lv2) echo "LV2 lv2 -" ;;
+  esac
+}
 
 # One format's session, its tracks, its plug-in element.
 #   vst: the module by path, values normalised as the module maps the gains;
@@ -212,12 +216,16 @@ window_exists() { xwininfo -root -children 2>/dev/null | grep -qF "\"$1\""; }
 qtractor_log() { echo "--- Qtractor's output:"; tail -n 30 "$1"; }
 
 check_format() {  # vst | lv2
-  local format=$1 dir=$work/$1 cache kind log line id offset unchanged tmp shot frames_seen=() k name value
-  case $format in
-    vst) cache=vst2 kind=VST ;;
-    lv2) cache=lv2 kind=LV2 ;;
-  esac
+  local format=$1 dir=$work/$1 kind cache file log line id offset unchanged tmp shot frames_seen=() k name value
+  read -r kind cache file <<<"$(format_info "$format")"
   mkdir -p "$dir"
+  # The straight scan of a plug-in file: what the host lists before it loads it.
+  if [ "$file" != - ]; then
+    line=$(printf '%s:%s\n' "$kind" "$file" | timeout 30 "$scanner" 2>"$dir/scan.log" | grep "^$kind|" || true)
+    [ -n "$line" ] || { cat "$dir/scan.log"; fail "$format: qtractor_plugin_scan lists no $kind plug-in"; }
+    check_scan_line "$line" "$kind"
+    step "$format: qtractor_plugin_scan: $line"
+  fi
   log=$dir/qtractor.log
   write_session "$format" "$dir/session.qts"
   (cd "$dir" && exec env LD_PRELOAD="$preload" qtractor session.qts) >"$log" 2>&1 &
