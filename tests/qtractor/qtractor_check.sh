@@ -9,8 +9,9 @@
 #   Compensated  through the plug-in one second later, with Qtractor's latency
 #                compensation on: Qtractor delays the track by the latency the
 #                plug-in reports;
-#   Plain        the file alone, to align the recording on (Qtractor starts
-#                its output about a period before transport frame 0).
+#   Plain        the file alone, to align the recordings on (where the file
+#                begins in them depends on when Qtractor starts playing, and
+#                Qtractor fades each track in over the first period it plays).
 # Checked, per format:
 #   - the scan Qtractor caches lists Tarvel with 2 in / 2 out, 5 parameters
 #     and an editor (the VST 2.4 module also straight from Qtractor's scanner);
@@ -75,9 +76,10 @@ trap 'exit 143' TERM INT HUP
 "$helper" noise "$work/input.wav" $rate $frames 29
 gain_args=()
 for g in "${gains[@]}"; do gain_args+=(--gain "$g"); done
-latency=$("$render" --plugin "$work/plugins/vst/Tarvel.so" "${gain_args[@]}" --quiet "$work/input.wav" \
-          "$work/reference.wav" | sed -n 's/.*, \([0-9]*\) samples of plug-in latency removed.*/\1/p')
-[ -n "$latency" ] || fail "tarvel-render did not report the plug-in's latency"
+"$render" --plugin "$work/plugins/vst/Tarvel.so" "${gain_args[@]}" --quiet "$work/input.wav" "$work/reference.wav" \
+  >"$work/render.log" 2>&1 || { cat "$work/render.log"; fail "tarvel-render failed"; }
+latency=$(sed -n 's/.*, \([0-9]*\) samples of plug-in latency removed.*/\1/p' "$work/render.log")
+[ -n "$latency" ] || { cat "$work/render.log"; fail "tarvel-render did not report the plug-in's latency"; }
 # The gains as the VST 2.4 module takes them: "index normalised-value" lines.
 vst_params=$("$helper" params "$work/plugins/vst/Tarvel.so" "${gains[@]}")
 step "reference rendered ($latency frames of latency)"
@@ -170,7 +172,7 @@ bus_element() {  # name
 }
 track_element() {  # name, clip start, latency compensation (0 or 1), plug-in element
   printf '<track name="%s" type="audio"><properties><input-bus>%s</input-bus><output-bus>%s</output-bus>' "$1" "$1" "$1"
-  [ "$3" = 1 ] && printf '<plugin-list-latency>1</plugin-list-latency>'
+  if [ "$3" = 1 ]; then printf '<plugin-list-latency>1</plugin-list-latency>'; fi
   printf '</properties><state><mute>0</mute><solo>0</solo><record>0</record><monitor>0</monitor>'
   printf '<gain>1</gain><panning>0</panning></state><view><height>96</height></view><clips><clip name="input"><properties>'
   # A clip longer than the file: Qtractor fades out a clip's last frames.
