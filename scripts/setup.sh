@@ -19,10 +19,10 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libsndfile1-dev gnuplot-nox
   ardour lsp-plugins-vst
-  lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2 jackd2
+  lv2-dev liblilv-dev lilv-utils jalv lsp-plugins-lv2 jackd2 libjack-jackd2-dev
   libcli11-dev help2man lintian zip
   libx11-dev libxext-dev x11-utils
-  audacity qtractor nsis sordi
+  audacity qtractor nsis sordi xdotool
 )
 
 missing=()
