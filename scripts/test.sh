@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, then builds and runs every test on both targets:
 # Windows x86-64 under Wine, ThreadSanitizer, the fuzzers for a bounded time,
-# real hosts (Ardour, Audacity, Debian's LV2 tools) driving the release
+# real hosts (Ardour, Audacity, Qtractor, Debian's LV2 tools) driving the release
 # plug-ins, the packages (the Debian one installed only as root or with
 # TARVEL_INSTALL_TEST=1; the Windows installer run in a fresh Wine prefix) and
 # a second build of them from a clone of HEAD
@@ -27,11 +27,12 @@ ctest --preset tsan -L threads
 echo "== Fuzzing"
 scripts/fuzz.sh
 
-echo "== Real hosts: Ardour 7, Audacity 3.2, Debian's LV2 tools and jalv (release build: they cannot load a sanitizer build)"
+echo "== Real hosts: Ardour 7, Audacity 3.2, Qtractor 0.9, Debian's LV2 tools and jalv (release build: they cannot load a sanitizer build)"
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$JOBS" --target Tarvel Tarvel_vst3 tarvel-render ardour_helper tarvel_lv2_bundle
+cmake --build --preset release -j "$JOBS" --target Tarvel Tarvel_vst3 tarvel-render ardour_helper tarvel_lv2_bundle \
+  qtractor_helper alsa_seq_preload
 ctest --preset release -L ardour
-ctest --preset release -L audacity
+ctest --preset release -L 'audacity|qtractor'
 ctest --preset release -R '^(lv2_tools_render_like_tarvel_render|lv2_ui_in_jalv)$'
 
 echo "== Packages: the Windows zip and installer under Wine; the Debian package through lintian, installed and removed (as root)"
