@@ -7,6 +7,8 @@
 # usage: jalv_check.sh BUNDLES_DIR ARDOUR_HELPER WORK_DIR   (inside xvfb-run)
 set -euo pipefail
 bundles=$1 helper=$2 work=$3
+check_name=jalv
+source "$(dirname "$0")/../support/host_check.sh"
 rm -rf "$work"
 mkdir -p "$work"
 export LV2_PATH=$bundles JACK_DEFAULT_SERVER=tarvel-jalv-$$ JACK_NO_AUDIO_RESERVATION=1
@@ -28,13 +30,5 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [ -n "$id" ] || { cat "$work/jalv.log"; echo "jalv: no UI window"; exit 1; }
-frames=()
-for shot in 1 2; do
-  sleep 1
-  /usr/bin/import -window "$id" "$work/ui$shot.png"
-  /usr/bin/convert "$work/ui$shot.png" -depth 8 "rgb:$work/ui$shot.rgb"
-  frames+=("$("$helper" picture "$work/ui$shot.rgb" | sed -n 's/^picture at frame \([0-9]*\) .*/\1/p')")
-done
-[ -n "${frames[0]}" ] && [ -n "${frames[1]}" ] || { echo "jalv: a capture is off the picture's formula"; exit 1; }
-[ "${frames[0]}" != "${frames[1]}" ] || { echo "jalv: the UI did not tick (frame ${frames[0]} twice)"; exit 1; }
-echo "jalv: the UI shows the picture at frames ${frames[0]} and ${frames[1]}"
+check_editor "$id" "$work" "$helper"
+echo "jalv: the UI shows the picture at frames $editor_frames"

@@ -26,12 +26,8 @@
 set -euo pipefail
 setup=$(realpath "$1") zip=$(realpath "$2") helper=$(realpath "$3") work=$4
 here=$(cd "$(dirname "$0")" && pwd)
-started=$(date +%s%N)
-step() {  # what was checked, and the time since the start
-  local ms=$(( ($(date +%s%N) - started) / 1000000 ))
-  printf 'installer: %-76s %3d.%03d s\n' "$1" $((ms / 1000)) $((ms % 1000))
-}
-fail() { echo "installer: $*"; exit 1; }
+check_name=installer
+source "$here/../support/host_check.sh"
 
 rm -rf "$work"
 mkdir -p "$work/home" "$work/zip"

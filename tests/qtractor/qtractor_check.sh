@@ -33,12 +33,8 @@ formats=(vst lv2)
 rate=44100 period=1024 frames=88200
 gains=("80 Hz=+6" "800 Hz=-9" "8 kHz=+3")
 scanner=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
-started=$(date +%s%N)
-step() {  # what was done, and the time since the start
-  local ms=$(( ($(date +%s%N) - started) / 1000000 ))
-  printf '%-66s %3d.%03d s\n' "$1" $((ms / 1000)) $((ms % 1000))
-}
-fail() { echo "qtractor: $*"; exit 1; }
+check_name=qtractor
+source "$(dirname "$0")/../support/host_check.sh"
 
 # Everything Qtractor reads or writes stays in the work folder: its settings,
 # its scan caches, the plug-in paths (only Tarvel on them).
@@ -218,7 +214,7 @@ window_exists() { xwininfo -root -children 2>/dev/null | grep -qF "\"$1\""; }
 qtractor_log() { echo "--- Qtractor's output:"; tail -n 30 "$1"; }
 
 check_format() {  # vst | lv2
-  local format=$1 dir=$work/$1 kind cache file log line id offset unchanged tmp shot frames_seen=() k name value
+  local format=$1 dir=$work/$1 kind cache file log line id offset unchanged tmp k name value
   read -r kind cache file <<<"$(format_info "$format")"
   mkdir -p "$dir"
   # The straight scan of a plug-in file: what the host lists before it loads it.
@@ -277,15 +273,8 @@ check_format() {  # vst | lv2
   done
   [ -n "$id" ] || { xwininfo -root -tree | head -n 30; qtractor_log "$log"; fail "$format: no 768 x 768 editor window"; }
   # The transport stands: the picture with a zero audio summary, at two frames.
-  for shot in 1 2; do
-    sleep 1
-    /usr/bin/import -window "$id" "$dir/editor$shot.png"
-    /usr/bin/convert "$dir/editor$shot.png" -depth 8 "rgb:$dir/editor$shot.rgb"
-    frames_seen+=("$("$helper" picture "$dir/editor$shot.rgb" | sed -n 's/^picture at frame \([0-9]*\) .*/\1/p')")
-  done
-  [ -n "${frames_seen[0]}" ] && [ -n "${frames_seen[1]}" ] || fail "$format: an editor capture is off the picture's formula"
-  [ "${frames_seen[0]}" != "${frames_seen[1]}" ] || fail "$format: the editor did not tick (frame ${frames_seen[0]} twice)"
-  step "$format: editor $id, picture at frames ${frames_seen[0]} and ${frames_seen[1]}"
+  check_editor "$id" "$dir" "$helper" "$format: "
+  step "$format: editor $id, picture at frames $editor_frames"
 
   # Transport from frame 0, with the editor open; enough frames for the
   # compensated track to end.
