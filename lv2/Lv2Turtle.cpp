@@ -28,13 +28,6 @@ std::string Number(double value) {
   return text;
 }
 
-// LV2 reads an odd minor version, and 0, as an experimental plug-in that hosts
-// hide by default. A release maps the project's major.minor to an even minor
-// version that grows with it (1.0 -> 200, 1.1 -> 202, 2.0 -> 400) and keeps
-// its micro version.
-constexpr int kLv2MinorVersion = 2 * (100 * kVersionMajor + kVersionMinor);
-static_assert(kVersionMinor < 100 && kLv2MinorVersion >= 2 && kLv2MinorVersion % 2 == 0);
-
 std::string Manifest() {
   std::string t = kPrefixes;
   t += "<" + std::string(kLv2PluginUri) + ">\n    a lv2:Plugin ;\n    lv2:binary <" + kLv2BinaryName +

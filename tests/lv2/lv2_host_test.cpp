@@ -75,7 +75,7 @@ TEST(Lv2Data, PluginMatchesTheParameterTable) {
   EXPECT_STREQ(lilv_node_as_uri(licence), "https://spdx.org/licenses/GPL-3.0-or-later");
   lilv_node_free(licence);
   for (const auto& [predicate, expected] :
-       {std::pair{"minorVersion", kVersionMinor}, std::pair{"microVersion", kVersionMicro}}) {
+       {std::pair{"minorVersion", kLv2MinorVersion}, std::pair{"microVersion", kVersionMicro}}) {
     LilvNode* version = lilv_world_get(w.world, uri, w.Node(kLv2 + predicate), nullptr);
     EXPECT_EQ(lilv_node_as_int(version), expected) << predicate;
     lilv_node_free(version);
