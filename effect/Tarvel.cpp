@@ -24,10 +24,11 @@ double LinearGain(double decibels) { return std::pow(10.0, decibels / 20.0); }
 
 }  // namespace
 
-Tarvel::Tarvel(TarvelHostArgument host)
-    : TarvelAdapterBase(host, kBandCount, "1-2 2-2", 0, kEffectName, "", kVendorName, PackedVersion(),
+Tarvel::Tarvel(IHostRequests& host, double sampleRate)
+    : IPlugBase(&host, kBandCount, "1-2 2-2", 0, kEffectName, "", kVendorName, PackedVersion(),
                         FourCharCode("Iplg"), FourCharCode("Kvtm"), 0, false, false, false) {
   LockGuard guard(instanceLock);
+  SetSampleRate(sampleRate);
 
   InstanceRegistry& registry = InstanceRegistry::Instance();
   slotIndex = registry.Claim();
@@ -74,8 +75,8 @@ void Tarvel::StartAfresh() {
   engine.ClearHistory();
 }
 
-std::unique_ptr<TarvelAdapterBase> MakePlugin(TarvelHostArgument host) {
-  auto plug = std::make_unique<Tarvel>(host);
+std::unique_ptr<IPlugBase> MakePlugin(IHostRequests& host, double sampleRate) {
+  auto plug = std::make_unique<Tarvel>(host, sampleRate);
   // Every registry record is in use, or the engine refused the host's rate.
   if (!plug->Slot() || plug->Engine().Latency() == 0) return nullptr;
   return plug;

@@ -14,21 +14,21 @@
 
 #include "effect/ConvolutionEngine.h"
 #include "effect/InstanceSlot.h"
-#include "TarvelAdapter.h"
+#include "plugin/IPlugBase.h"
 
 namespace tarvel {
 
-// The base is the module's format adapter (TarvelAdapter.h, chosen by the
-// module's build); the effect itself names no format.
-class Tarvel : public TarvelAdapterBase {
+// Compiled once for every format: the adapter that owns an instance drives
+// it through IPlugBase and answers its requests (IHostRequests).
+class Tarvel final : public IPlugBase {
  public:
   // Claims the lowest free registry record, initialises the five gains, builds
-  // the editor and allocates the engine at the rate the adapter has set
-  // (VST 2.4: the base's initial 44100 Hz; LV2: the host's), which sets the
-  // latency. With every record taken the instance holds none (Slot() is
-  // null), and at a rate the engine refuses it has no engine (latency 0):
+  // the editor and allocates the engine at sampleRate (the adapter's choice:
+  // the core's initial rate for VST 2.4 and VST3, the host's for LV2), which
+  // sets the latency. With every record taken the instance holds none (Slot()
+  // is null), and at a rate the engine refuses it has no engine (latency 0):
   // MakePlugin then refuses it. Entry lock held.
-  explicit Tarvel(TarvelHostArgument host);
+  Tarvel(IHostRequests& host, double sampleRate);
   // Frees the text label, the record (its display summary stays with it) and
   // the engine; the base deletes the editor.
   ~Tarvel() override;

@@ -6,22 +6,14 @@
 
 namespace tarvel {
 
-IPlugLV2::IPlugLV2(const Lv2Host& host, int parameterCount, const char* channelIOText, int presetCount,
-                   const char* newEffectName, const char* newProductName, const char* newVendorName,
-                   int newVendorVersion, int newUniqueId, int newVendorId, int newLatency, bool newUsesMidi,
-                   bool newUsesChunks, bool newIsInstrument)
-    : IPlugBase(parameterCount, channelIOText, presetCount, newEffectName, newProductName, newVendorName,
-                newVendorVersion, newUniqueId, newVendorId, newLatency, newUsesMidi, newUsesChunks,
-                newIsInstrument),
-      audioInputs(static_cast<std::size_t>(InputChannelCount()), nullptr),
-      audioOutputs(static_cast<std::size_t>(OutputChannelCount()), nullptr),
-      controlInputs(static_cast<std::size_t>(ParameterCount()), nullptr) {
-  // The rate is fixed for the instance's life; the effect designs for it in
-  // its own constructor.
-  SetSampleRate(host.sampleRate);
-  SetInputConnections(0, InputChannelCount(), true);
-  SetOutputConnections(0, OutputChannelCount(), true);
-  SetBlockSize(kBlockSize);
+std::unique_ptr<IPlugLV2> IPlugLV2::Create(const PlugFactory& make) {
+  std::unique_ptr<IPlugLV2> adapter(new IPlugLV2());
+  if (!adapter->Build(make, kBlockSize)) return nullptr;
+  const IPlugBase& plug = adapter->Plug();
+  adapter->audioInputs.assign(static_cast<std::size_t>(plug.InputChannelCount()), nullptr);
+  adapter->audioOutputs.assign(static_cast<std::size_t>(plug.OutputChannelCount()), nullptr);
+  adapter->controlInputs.assign(static_cast<std::size_t>(plug.ParameterCount()), nullptr);
+  return adapter;
 }
 
 std::uint32_t IPlugLV2::FirstControlPort() const {
@@ -58,35 +50,31 @@ void IPlugLV2::ConnectPort(std::uint32_t port, void* data) {
 }
 
 void IPlugLV2::Activate() {
-  LockGuard guard(instanceLock);
-  ActivationChanged(true);
-  started = false;
+  LockGuard guard(plug->InstanceLock());
+  SetActive(true);
+  started = false;  // the next run starts afresh
 }
 
-void IPlugLV2::Deactivate() {
-  LockGuard guard(instanceLock);
-  ActivationChanged(false);
-  ResetProcessing();
-}
+void IPlugLV2::Deactivate() { SetActive(false); }
 
 void IPlugLV2::Run(std::uint32_t frames) {
-  LockGuard guard(instanceLock);
-  for (int i = 0; i < ParameterCount(); ++i) {
+  LockGuard guard(plug->InstanceLock());
+  for (int i = 0; i < plug->ParameterCount(); ++i) {
     const float* port = controlInputs[static_cast<std::size_t>(i)];
     if (!port || std::isnan(*port)) continue;
-    Parameter* parameter = GetParameter(i);
+    Parameter* parameter = plug->GetParameter(i);
     const double value = std::clamp(static_cast<double>(*port), parameter->Min(), parameter->Max());
     if (value == parameter->Value()) continue;
     parameter->SetValueClamped(value);
-    ParameterChanged(i);
+    plug->ParameterChanged(i);
   }
-  if (!started) StartAfresh();
+  if (!started) plug->StartAfresh();
   started = true;
-  if (latencyOutput) *latencyOutput = static_cast<float>(Latency());
+  if (latencyOutput) *latencyOutput = static_cast<float>(plug->Latency());
 
-  ConnectInputsFloat(0, InputChannelCount(), audioInputs.data());
-  ConnectOutputsFloat(0, OutputChannelCount(), audioOutputs.data());
-  ProcessToFloat(static_cast<int>(std::min<std::uint32_t>(frames, INT_MAX)));
+  plug->ConnectInputsFloat(0, plug->InputChannelCount(), audioInputs.data());
+  plug->ConnectOutputsFloat(0, plug->OutputChannelCount(), audioOutputs.data());
+  plug->ProcessToFloat(static_cast<int>(std::min<std::uint32_t>(frames, INT_MAX)));
 }
 
 void IPlugLV2::SetUiWriter(LV2UI_Write_Function write, LV2UI_Controller controller) {
@@ -94,29 +82,12 @@ void IPlugLV2::SetUiWriter(LV2UI_Write_Function write, LV2UI_Controller controll
   uiController = controller;
 }
 
-void IPlugLV2::BeginParameterGesture(int) {}
-
 void IPlugLV2::ReportParameterToHost(int index, double) {
   // The base has set the parameter already; the port takes its real value.
-  const Parameter* parameter = GetParameter(index);
+  const Parameter* parameter = plug ? plug->GetParameter(index) : nullptr;
   if (!uiWrite || !parameter) return;
   const auto value = static_cast<float>(parameter->Value());
   uiWrite(uiController, FirstControlPort() + static_cast<std::uint32_t>(index), sizeof value, 0, &value);
 }
-
-void IPlugLV2::EndParameterGesture(int) {}
-void IPlugLV2::RequestHostDisplayUpdate() {}
-int IPlugLV2::HostSamplePosition() { return 0; }
-double IPlugLV2::HostTempo() { return 0.0; }
-
-void IPlugLV2::HostTimeSignature(int& numerator, int& denominator) {
-  numerator = 0;
-  denominator = 0;
-}
-
-void IPlugLV2::EditorResized(int, int) {}
-void IPlugLV2::HostSpecificSetup() {}
-bool IPlugLV2::SendMidi(const MidiMessage&) { return false; }
-bool IPlugLV2::SendMidiList(const ValueList<MidiMessage>&) { return false; }
 
 }  // namespace tarvel

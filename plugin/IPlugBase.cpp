@@ -63,28 +63,17 @@ void PrefetchForWrite(const float* samples, int count) {
   for (int s = 0; s < count; s += kLineFloats) __builtin_prefetch(samples + s, 1);
 }
 
-// Host identifiers, found by the first table text that occurs anywhere in the
-// lower-cased product text.
-struct HostEntry {
-  const char* text;
-  int id;
-};
-constexpr HostEntry kHosts[] = {
-    {"cubase", 3},     {"reaper", 1},   {"nuendo", 4},     {"cakewalk", 5},  {"samplitude", 8},
-    {"fruity", 7},     {"live", 9},     {"melodyne", 12},  {"vstmanlib", 13}, {"aulab", 14},
-    {"forte", 15},     {"chainer", 16}, {"audition", 17},  {"orion", 18},     {"sawstudio", 20},
-    {"logic", 21},     {"digital", 22},
-};
-
 }  // namespace
 
-IPlugBase::IPlugBase(int parameterCount, const char* channelIOText, int presetCount, const char* newEffectName,
+IPlugBase::IPlugBase(IHostRequests* host, int parameterCount, const char* channelIOText, int presetCount, const char* newEffectName,
                      const char* newProductName, const char* newVendorName, int newVendorVersion,
-                     int newUniqueId, int newVendorId, int newLatency, bool /*usesMidi*/, bool newUsesChunks,
+                     int newUniqueId, int newVendorId, int newLatency, bool newUsesMidi, bool newUsesChunks,
                      bool newIsInstrument)
-    : uniqueId(newUniqueId),
+    : hostRequests(host),
+      uniqueId(newUniqueId),
       vendorId(newVendorId),
       vendorVersion(newVendorVersion),
+      usesMidi(newUsesMidi),
       usesChunks(newUsesChunks),
       isInstrument(newIsInstrument),
       latency(newLatency) {
@@ -175,8 +164,6 @@ bool IPlugBase::SaveState(StateChunk& chunk) { return SerializeParams(chunk); }
 
 int IPlugBase::LoadState(const StateChunk& chunk, int start) { return UnserializeParams(chunk, start); }
 
-int IPlugBase::HostId() { return hostIdentifier; }
-
 void IPlugBase::AttachEditor(std::unique_ptr<IEditor> newEditor) {
   if (!newEditor) return;
   LockGuard guard(instanceLock);
@@ -184,6 +171,7 @@ void IPlugBase::AttachEditor(std::unique_ptr<IEditor> newEditor) {
     newEditor->PushParameterToControls(i, parameters.Get(i)->NormalizedValue(), true);
   newEditor->CreateDrawBitmaps();
   editor = std::move(newEditor);
+  EditorResized(editor->Width(), editor->Height());
 }
 
 bool IPlugBase::SetBlockSize(int frames) {
@@ -225,7 +213,49 @@ bool IPlugBase::SetBlockSize(int frames) {
   return true;
 }
 
-void IPlugBase::SetLatency(int samples) { latency = samples; }
+void IPlugBase::SetLatency(int samples) {
+  latency = samples;
+  if (hostRequests) hostRequests->LatencyChanged(samples);
+}
+
+void IPlugBase::BeginParameterGesture(int index) {
+  if (hostRequests) hostRequests->BeginParameterGesture(index);
+}
+
+void IPlugBase::ReportParameterToHost(int index, double normalized) {
+  if (hostRequests) hostRequests->ReportParameterToHost(index, normalized);
+}
+
+void IPlugBase::EndParameterGesture(int index) {
+  if (hostRequests) hostRequests->EndParameterGesture(index);
+}
+
+void IPlugBase::RequestHostDisplayUpdate() {
+  if (hostRequests) hostRequests->RequestHostDisplayUpdate();
+}
+
+int IPlugBase::HostSamplePosition() { return hostRequests ? hostRequests->HostSamplePosition() : 0; }
+
+double IPlugBase::HostTempo() { return hostRequests ? hostRequests->HostTempo() : 0.0; }
+
+void IPlugBase::HostTimeSignature(int& numerator, int& denominator) {
+  numerator = denominator = 0;
+  if (hostRequests) hostRequests->HostTimeSignature(numerator, denominator);
+}
+
+int IPlugBase::HostId() { return hostRequests ? hostRequests->HostId() : 0; }
+
+void IPlugBase::EditorResized(int width, int height) {
+  if (hostRequests) hostRequests->EditorResized(width, height);
+}
+
+bool IPlugBase::SendMidi(const MidiMessage& message) { return hostRequests && hostRequests->SendMidi(message); }
+
+bool IPlugBase::SendMidiList(const ValueList<MidiMessage>& messages) {
+  bool sent = true;
+  for (int i = 0; i < messages.Count(); ++i) sent = SendMidi(*messages.Get(i)) && sent;
+  return sent;
+}
 
 bool IPlugBase::LegalIO(int inputs, int outputs) const {
   bool legal = false;
@@ -235,27 +265,6 @@ bool IPlugBase::LegalIO(int inputs, int outputs) const {
   }
   Trace("IPlugBase::LegalIO", __LINE__, "%d:%d:%s", inputs, outputs, legal ? "legal" : "illegal");
   return legal;
-}
-
-void IPlugBase::SetHost(const char* hostName, int version) {
-  std::string lower = hostName ? hostName : "";
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  int id = 0;
-  for (const HostEntry& entry : kHosts) {
-    if (lower.find(entry.text) != std::string::npos) {
-      id = entry.id;
-      break;
-    }
-  }
-  hostVersion = version;
-  hostIdentifier = id;
-
-  const auto packed = static_cast<std::uint32_t>(version);
-  char versionText[32];
-  std::snprintf(versionText, sizeof versionText, "v%u.%02u", packed >> 16, (packed >> 8) & 0xFFu);
-  Trace("IPlugBase::SetHost", __LINE__, "host_%sknown:%s:%s", id ? "" : "un", hostName ? hostName : "",
-        versionText);
 }
 
 void IPlugBase::SetParameterFromGUI(int index, double normalized) {

@@ -25,13 +25,13 @@
 #include <memory>
 #include <vector>
 
+#include "plugin/AdapterCore.h"
 #include "plugin/IPlugBase.h"
 #include "vst3/Vst3Abi.h"
-#include "vst3/Vst3EffectLink.h"
 
 namespace tarvel::vst3 {
 
-class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditController, private EffectHostLink {
+class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditController, public AdapterCore {
  public:
   static constexpr ParamID kBypassId = 5;
 
@@ -83,19 +83,20 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   tresult setComponentHandler(IComponentHandler* handler) override;
   IPlugView* createView(FIDString name) override;
 
-  // For the view: the effect and its lock; its end (one view at a time, as
-  // there is one editor window). Main thread.
-  IPlugBase& Effect() { return *effect; }
+  // For the view: its end (one view at a time, as there is one editor
+  // window). Main thread.
   void ViewDestroyed() { hasView = false; }
 
  private:
   IPlugVST3() = default;
   ~IPlugVST3();
 
-  // ---- EffectHostLink: the editor's changes, to the host ----
-  void BeginEdit(int index) override;
-  void PerformEdit(int index, double normalized) override;
-  void EndEdit(int index) override;
+  // ---- IHostRequests: the editor's changes, to the host's component
+  // handler (GUI thread, with or without the lock); a VST3 host takes no
+  // other request from a plug-in, so the rest answer as a host without them.
+  void BeginParameterGesture(int index) override;
+  void ReportParameterToHost(int index, double normalized) override;
+  void EndParameterGesture(int index) override;
 
   // One stretch of at most maxFrames frames of a process call, from frame
   // `offset` on. Audio thread, under the lock.
@@ -120,7 +121,6 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   int InputChannels() const { return monoInput ? 1 : 2; }
 
   std::atomic<uint32> references{1};
-  std::unique_ptr<IPlugBase> effect;
   IComponentHandler* handler = nullptr;  // referenced; main thread only
   std::vector<double> defaults;          // each parameter's normalised default
 

@@ -40,23 +40,6 @@ TEST(PlugBaseDeathTest, MalformedChannelTextStopsTheProgram) {
   EXPECT_DEATH(TestPlug("99999999999-2"), "channelIOStrValid");
 }
 
-TEST(PlugBase, HostTableFindsTheFirstEntryAnywhereInTheText) {
-  const std::pair<const char*, int> cases[] = {
-      {"CUBASE 5", 3}, {"Reaper64", 1},  {"My Live Rig", 9},      {"LOGIC", 21},
-      {"digital x", 22}, {"Audition", 17}, {"", 0},                {"unknown host", 0},
-      {"reaper cubase", 3}, {"live cakewalk", 5}, {"SAWSTUDIO", 20},
-  };
-  for (const auto& [text, id] : cases) {
-    TestPlug plug;
-    plug.SetHost(text, 0x00020305);
-    EXPECT_EQ(plug.HostId(), id) << text;
-    EXPECT_EQ(plug.HostVersion(), 0x00020305);
-  }
-  TestPlug plug;
-  plug.SetHost(nullptr, 0);
-  EXPECT_EQ(plug.HostId(), 0);
-}
-
 TEST(PlugBase, BlockSizeZeroFillsScratchOnlyWhenItChanges) {
   TestPlug plug;
   ASSERT_TRUE(plug.SetBlockSize(4));

@@ -1,13 +1,17 @@
 // The VST3 edition as hosts call it from two threads (run under xvfb-run and
 // ThreadSanitizer, label "threads"): the audio thread processes with
 // parameter queues while the main thread sets values through the controller,
-// saves and loads state and ticks an attached editor from its run loop.
+// saves and loads state and ticks an attached editor from its run loop, and
+// the editor's window opens and closes while a process call is under way.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -112,6 +116,103 @@ TEST(Threads, ProcessingWithQueuesWhileTheMainThreadSetsAndTicks) {
   EXPECT_LT(peak, 100.0f);
 
   EXPECT_EQ(view->removed(), kResultOk);
+  view->release();
+  component->setActive(0);
+  component->terminate();
+  controller->release();
+  processor->release();
+  component->release();
+}
+
+// Parameter changes whose reading (inside process, under the instance lock)
+// waits until the test lets the call go on; the wait gives up after a while,
+// so a call that the main thread waits for ends the test as a failure, not a
+// hang.
+class HeldChanges final : public IParameterChanges {
+ public:
+  tresult queryInterface(const TUID, void** obj) override {
+    *obj = nullptr;
+    return kNoInterface;
+  }
+  uint32 addRef() override { return 1; }
+  uint32 release() override { return 1; }
+  int32 getParameterCount() override {
+    std::unique_lock<std::mutex> lock(mutex);
+    inside = true;
+    changed.notify_all();
+    changed.wait_for(lock, std::chrono::seconds(20), [this] { return letGo; });
+    return 0;
+  }
+  IParamValueQueue* getParameterData(int32) override { return nullptr; }
+  IParamValueQueue* addParameterData(const ParamID&, int32&) override { return nullptr; }
+
+  void WaitUntilInside() {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [this] { return inside; });
+  }
+  void LetGo() {
+    std::lock_guard<std::mutex> lock(mutex);
+    letGo = true;
+    changed.notify_all();
+  }
+
+ private:
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool inside = false;
+  bool letGo = false;
+};
+
+TEST(Threads, TheEditorOpensAndClosesWhileAProcessCallIsUnderWay) {
+  std::string error;
+  auto host = X11HostWindow::Create(768, 768, error);
+  ASSERT_TRUE(host) << error;
+  void* obj = nullptr;
+  ASSERT_EQ(ModuleFactory()->createInstance(kTarvelClassId.data(), kIComponentIid.data(), &obj), kResultOk);
+  auto* component = static_cast<IComponent*>(obj);
+  ASSERT_EQ(component->initialize(nullptr), kResultOk);
+  auto* processor = Query<IAudioProcessor>(*component, kIAudioProcessorIid);
+  auto* controller = Query<IEditController>(*component, kIEditControllerIid);
+  ProcessSetup setup{kRealtime, kSample32, 256, 48000.0};
+  ASSERT_EQ(processor->setupProcessing(setup), kResultOk);
+  ASSERT_EQ(component->setActive(1), kResultOk);
+  OneTimerLoop loop;
+  IPlugView* view = controller->createView(kEditorViewName);
+  ASSERT_NE(view, nullptr);
+  view->setFrame(&loop);
+
+  // One call that holds the instance lock until the view has done `step`.
+  const auto whileProcessing = [&](const auto& step) {
+    HeldChanges held;
+    std::atomic<bool> returned{false};
+    std::thread audio([&] {
+      std::vector<float> left(256, 0.25f), right(256, -0.25f);
+      float* io[2] = {left.data(), right.data()};
+      AudioBusBuffers bus{};
+      bus.numChannels = 2;
+      bus.channelBuffers32 = io;
+      ProcessData data{};
+      data.numSamples = 256;
+      data.numInputs = data.numOutputs = 1;
+      data.inputs = data.outputs = &bus;
+      data.inputParameterChanges = &held;
+      EXPECT_EQ(processor->process(data), kResultOk);
+      returned = true;
+    });
+    held.WaitUntilInside();
+    const tresult result = step();
+    // The view did not wait for the call: it is still under way.
+    EXPECT_FALSE(returned);
+    held.LetGo();
+    audio.join();
+    return result;
+  };
+  EXPECT_EQ(whileProcessing([&] { return view->attached(host->Handle(), kPlatformTypeX11EmbedWindowID); }),
+            kResultOk);
+  ASSERT_NE(loop.timer, nullptr);
+  loop.timer->onTimer();
+  EXPECT_EQ(whileProcessing([&] { return view->removed(); }), kResultOk);
+
   view->release();
   component->setActive(0);
   component->terminate();
