@@ -1,5 +1,6 @@
 #include "effect/Tarvel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "effect/IDrawControl.h"
@@ -43,7 +44,7 @@ Tarvel::Tarvel(IHostRequests& host, double sampleRate)
   BandGains gains{};
   for (int i = 0; i < kBandCount; ++i) gains[i] = LinearGain(GetParameter(i)->Value());
   engine.ResetGains(gains);
-  engine.SetDisplaySlot(slot);
+  tap.SetSlot(slot);
   engine.AllocateEngine(SampleRate());
   SetLatency(engine.Latency());
 }
@@ -68,12 +69,17 @@ void Tarvel::ParameterChanged(int index) {
 
 void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
   engine.ProcessBlock(inputs, outputs, frames);
+  tap.Feed(engine, frames);
 }
 
 void Tarvel::StartAfresh() {
   LockGuard guard(instanceLock);
   engine.ClearHistory();
 }
+
+int Tarvel::TailSamples() const { return engine.Latency() + engine.KernelLength() / 2; }
+
+int Tarvel::CrossfadeSamples() const { return std::max(engine.Hop(), 1); }
 
 std::unique_ptr<IPlugBase> MakePlugin(IHostRequests& host, double sampleRate) {
   auto plug = std::make_unique<Tarvel>(host, sampleRate);

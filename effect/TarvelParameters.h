@@ -1,7 +1,7 @@
 #pragma once
 // What every format says about Tarvel: its names and version, and the table
 // of its five parameters, the band gains in decibels in band order. Each
-// adapter and each format's metadata (the LV2 Turtle among them) reads it from
+// adapter and each format's metadata (a plug-in description file) reads it from
 // here, so nothing is restated per format.
 
 #include <array>

@@ -153,6 +153,10 @@ void IPlugBase::ActivationChanged(bool) { LockGuard guard(instanceLock); }
 
 void IPlugBase::StartAfresh() {}
 
+int IPlugBase::TailSamples() const { return latency; }
+
+int IPlugBase::CrossfadeSamples() const { return 1; }
+
 void IPlugBase::MidiReceived(const MidiMessage& message) { SendMidi(message); }
 
 bool IPlugBase::MidiKeyNameFor(int, char* out, std::size_t outSize) {

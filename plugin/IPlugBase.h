@@ -167,6 +167,14 @@ class IPlugBase {
   bool SendMidi(const MidiMessage& message);
   bool SendMidiList(const ValueList<MidiMessage>& messages);
 
+  // What the effect's processing implies, for the adapters that report or
+  // match it. Under the lock. TailSamples: frames the output still rings
+  // for after the last input, latency included (base: the latency).
+  // CrossfadeSamples: how long the effect's own transitions last, which a
+  // bypass switch matches (base: 1, an immediate switch).
+  virtual int TailSamples() const;
+  virtual int CrossfadeSamples() const;
+
   // ---- Non-virtual operations ----
 
   // Latency in samples, also told to the host. Constructor or dispatcher

@@ -4,9 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <numbers>
 
-#include "effect/KernelDesign.h"
 #include "effect/PluginFactory.h"
 #include "plugin/StateChunk.h"
 #include "plugin/Utf16.h"
@@ -176,7 +174,7 @@ tresult IPlugVST3::setActive(TBool state) {
   // starts afresh, as a new instance would, with no audio from before it.
   if (on) {
     plug->StartAfresh();
-    RestartBypassPath();
+    bypassPath.Restart();
   }
   return kResultOk;
 }
@@ -248,10 +246,7 @@ uint32 IPlugVST3::getLatencySamples() {
 
 uint32 IPlugVST3::getTailSamples() {
   LockGuard guard(plug->InstanceLock());
-  // After the last input the output rings for the delay plus the kernel's
-  // second half.
-  const auto rate = static_cast<std::int32_t>(plug->SampleRate());
-  return static_cast<uint32>(std::max(plug->Latency(), 0) + KernelLengthForRate(rate) / 2);
+  return static_cast<uint32>(std::max(plug->TailSamples(), 0));
 }
 
 tresult IPlugVST3::setupProcessing(ProcessSetup& newSetup) {
@@ -332,18 +327,9 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
       if (buffers[c]) out[c] = buffers[c] + offset;
   }
 
-  // The delay line runs only while bypassing or switching: it starts when the
-  // bypass is asked for, and the crossfade begins once it holds a latency of
-  // input. The input enters it before the effect writes: outputs may be the
-  // input buffers.
-  const bool mixing = bypass || fadePosition > 0;
-  if (mixing && !recording) {
-    recording = true;
-    recorded = 0;
-    ringPosition = 0;
-  }
-  if (recording) FeedDelay(in, frames);
-
+  // The input enters the bypass path before the effect writes: outputs may
+  // be the input buffers.
+  bypassPath.Before(in, frames);
   if constexpr (std::is_same_v<Sample, float>) {
     plug->ConnectInputsFloat(0, 2, in);
     plug->ConnectOutputsFloat(0, 2, out);
@@ -353,59 +339,7 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
     plug->ConnectOutputsDouble(0, 2, out);
     plug->ProcessDouble(frames);
   }
-
-  const int ringLength = static_cast<int>(ring[0].size());
-  for (int i = 0; mixing && i < frames; ++i) {
-    const bool delayReady = recorded + i >= ringLength;
-    if (!bypass || delayReady) fadePosition = std::clamp(fadePosition + (bypass ? 1 : -1), 0, fadeFrames);
-    if (fadePosition == 0) continue;
-    const double w = 0.5 - 0.5 * std::cos(std::numbers::pi * fadePosition / fadeFrames);
-    for (int c = 0; c < 2; ++c) {
-      if (!out[c]) continue;
-      const double wet = fadePosition == fadeFrames ? 0.0 : static_cast<double>(out[c][i]) * (1.0 - w);
-      out[c][i] = static_cast<Sample>(wet + delayed[c][static_cast<std::size_t>(i)] * w);
-    }
-  }
-  if (recording) {
-    recorded = std::min(ringLength, recorded + frames);
-    if (!bypass && fadePosition == 0) recording = false;
-  }
-}
-
-template <typename Sample>
-void IPlugVST3::FeedDelay(Sample* const* in, int frames) {
-  const int length = static_cast<int>(ring[0].size());
-  for (int c = 0; c < 2; ++c) {
-    const Sample* source = in[c];
-    double* line = ring[c].data();
-    double* target = delayed[c].data();
-    const auto input = [source](int i) { return source ? static_cast<double>(source[i]) : 0.0; };
-    if (length == 0 || frames > length) {
-      // No delay, or a call longer than the delay (rare): sample by sample.
-      for (int i = 0, slot = ringPosition; i < frames; ++i) {
-        if (length == 0) {
-          target[i] = input(i);
-          continue;
-        }
-        target[i] = line[slot];
-        line[slot] = input(i);
-        if (++slot == length) slot = 0;
-      }
-      continue;
-    }
-    // The call's slots wrap around the end of the line at most once.
-    const auto pass = [&](int from, int count, int slot) {
-      std::copy_n(line + slot, count, target + from);
-      if (source)
-        std::copy_n(source + from, count, line + slot);
-      else
-        std::fill_n(line + slot, count, 0.0);
-    };
-    const int first = std::min(frames, length - ringPosition);
-    pass(0, first, ringPosition);
-    pass(first, frames - first, 0);
-  }
-  if (length > 0) ringPosition = static_cast<int>((static_cast<std::int64_t>(ringPosition) + frames) % length);
+  bypassPath.After(out, frames);
 }
 
 void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
@@ -426,7 +360,7 @@ void IPlugVST3::SetNormalized(ParamID id, double value) {
   if (std::isnan(value)) return;
   value = std::clamp(value, 0.0, 1.0);
   if (id == kBypassId) {
-    SetBypass(value >= 0.5);
+    bypassPath.Set(value >= 0.5);
     return;
   }
   Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
@@ -435,25 +369,9 @@ void IPlugVST3::SetNormalized(ParamID id, double value) {
   plug->ParameterChanged(static_cast<int>(id));
 }
 
-void IPlugVST3::SetBypass(bool on) { bypass = on; }
-
 void IPlugVST3::SizeBypassPath() {
-  const int latency = std::max(plug->Latency(), 0);
-  const auto rate = static_cast<std::int32_t>(plug->SampleRate());
-  // The engine's own crossfade length: one block of new samples.
-  const int kernel = KernelLengthForRate(rate);
-  fadeFrames = std::max(latency - kernel / 2, 1);
-  RestartBypassPath();
-  for (int c = 0; c < 2; ++c) {
-    ring[c].assign(static_cast<std::size_t>(latency), 0.0);
-    delayed[c].assign(static_cast<std::size_t>(std::max(setup.maxSamplesPerBlock, 1)), 0.0);
-  }
-}
-
-void IPlugVST3::RestartBypassPath() {
-  fadePosition = 0;
-  recording = false;
-  ringPosition = 0;
+  // Switched over the effect's own crossfade length.
+  bypassPath.Size(std::max(plug->Latency(), 0), plug->CrossfadeSamples(), setup.maxSamplesPerBlock);
 }
 
 // ---- IEditController ----
@@ -537,7 +455,7 @@ ParamValue IPlugVST3::plainParamToNormalized(ParamID id, ParamValue plainValue) 
 
 ParamValue IPlugVST3::getParamNormalized(ParamID id) {
   LockGuard guard(plug->InstanceLock());
-  if (id == kBypassId) return bypass ? 1.0 : 0.0;
+  if (id == kBypassId) return bypassPath.IsOn() ? 1.0 : 0.0;
   const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
   return parameter ? parameter->NormalizedValue() : 0.0;
 }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "effect/ConvolutionEngine.h"
+#include "effect/DisplayTap.h"
 #include "effect/InstanceSlot.h"
 
 namespace tarvel {
@@ -17,7 +18,8 @@ TEST(DisplayFeed, ReaderOnAnotherThreadWhileCallLengthsChange) {
   InstanceSlot slot;
   ConvolutionEngine engine;
   ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  engine.SetDisplaySlot(&slot);
+  DisplayTap tap;
+  tap.SetSlot(&slot);
 
   std::atomic<bool> stop{false};
   std::atomic<int> badCounts{0};
@@ -34,7 +36,9 @@ TEST(DisplayFeed, ReaderOnAnotherThreadWhileCallLengthsChange) {
   const double* in[2] = {left.data(), right.data()};
   double* out[2] = {outL.data(), outR.data()};
   for (int call = 0; call < 300; ++call) {
-    engine.ProcessBlock(in, out, (call * 397) % 6000);
+    const int frames = (call * 397) % 6000;
+    engine.ProcessBlock(in, out, frames);
+    tap.Feed(engine, frames);
   }
   stop.store(true);
   reader.join();

@@ -15,13 +15,14 @@
 #include "tests/vst/PluginFile.h"
 #include "tests/vst/RenderReference.h"
 #include "tools/host3/Vst3Instance.h"
+#include "vst3/IPlugVST3.h"
 #include "vst3/Vst3Factory.h"
 
 namespace tarvel::vst3 {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-constexpr ParamID kBypass = 5;
+constexpr ParamID kBypass = IPlugVST3::kBypassId;
 
 std::shared_ptr<const Vst3Module> Bundle() {
   static const std::shared_ptr<const Vst3Module> module = [] {
@@ -147,6 +148,10 @@ TEST(Parameters, GainsAndBypassAsHostsListThem) {
   EXPECT_EQ(bypass.stepCount, 1);
   EXPECT_EQ(bypass.flags, kCanAutomate | kIsBypass);
   EXPECT_NE(controller.getParameterInfo(6, bypass), kResultOk);
+  // Far from the bands' ids, so a further band takes the next one: hosts
+  // keep ids in their sessions.
+  EXPECT_GE(bypass.id, 0x10000u);
+  EXPECT_EQ(controller.setParamNormalized(5, 1.0), kInvalidArgument);
 
   EXPECT_DOUBLE_EQ(controller.normalizedParamToPlain(0, 0.5), -15.0);
   EXPECT_DOUBLE_EQ(controller.plainParamToNormalized(0, 30.0), 1.0);
