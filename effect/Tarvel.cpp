@@ -36,8 +36,15 @@ Tarvel::Tarvel(IHostRequests& host, double sampleRate)
   slot = registry.Slot(slotIndex);
   if (!slot) return;
 
-  for (int i = 0; i < kBandCount; ++i)
-    GetParameter(i)->InitContinuous(kBandNames[i], kDefaultGainDb, kMinGainDb, kMaxGainDb, kGainStepDb, kGainUnit);
+  int band = 0;
+  for (const ParameterSpec& spec : kParameterTable) {
+    if (spec.role == ParameterRole::kBypass) {
+      OfferBypass(spec.name);
+      continue;
+    }
+    GetParameter(band++)->InitContinuous(spec.name, spec.defaultValue, spec.minimum, spec.maximum, spec.step,
+                                         spec.unit);
+  }
 
   BuildEditor(*this, *slot, slotIndex);
 

@@ -13,6 +13,9 @@ std::unique_ptr<IPlugLV2> IPlugLV2::Create(const PlugFactory& make) {
   adapter->audioInputs.assign(static_cast<std::size_t>(plug.InputChannelCount()), nullptr);
   adapter->audioOutputs.assign(static_cast<std::size_t>(plug.OutputChannelCount()), nullptr);
   adapter->controlInputs.assign(static_cast<std::size_t>(plug.ParameterCount()), nullptr);
+  adapter->inputPiece = adapter->audioInputs;
+  adapter->outputPiece = adapter->audioOutputs;
+  adapter->SizeBypass(kBlockSize);
   return adapter;
 }
 
@@ -24,7 +27,7 @@ std::uint32_t IPlugLV2::LatencyPort() const {
   return FirstControlPort() + static_cast<std::uint32_t>(controlInputs.size());
 }
 
-std::uint32_t IPlugLV2::PortCount() const { return LatencyPort() + 1; }
+std::uint32_t IPlugLV2::PortCount() const { return LatencyPort() + (HasEnabledPort() ? 2 : 1); }
 
 int IPlugLV2::ParameterForPort(std::uint32_t port) const {
   return port >= FirstControlPort() && port < LatencyPort() ? static_cast<int>(port - FirstControlPort()) : -1;
@@ -47,11 +50,13 @@ void IPlugLV2::ConnectPort(std::uint32_t port, void* data) {
     return;
   }
   if (port == controlInputs.size()) latencyOutput = samples;
+  if (port == controlInputs.size() + 1 && HasEnabledPort()) enabledInput = samples;
 }
 
 void IPlugLV2::Activate() {
   LockGuard guard(plug->InstanceLock());
   SetActive(true);
+  RestartBypass();
   started = false;  // the next run starts afresh
 }
 
@@ -71,10 +76,21 @@ void IPlugLV2::Run(std::uint32_t frames) {
   if (!started) plug->StartAfresh();
   started = true;
   if (latencyOutput) *latencyOutput = static_cast<float>(plug->Latency());
+  if (enabledInput && !std::isnan(*enabledInput)) SetBypass(*enabledInput < 0.5f);
 
-  plug->ConnectInputsFloat(0, plug->InputChannelCount(), audioInputs.data());
-  plug->ConnectOutputsFloat(0, plug->OutputChannelCount(), audioOutputs.data());
-  plug->ProcessToFloat(static_cast<int>(std::min<std::uint32_t>(frames, INT_MAX)));
+  // In pieces of the length the bypass path is sized for, which is also the
+  // core's block size: the plug-in sees the same calls as in one piece.
+  const std::uint32_t total = std::min<std::uint32_t>(frames, INT_MAX);
+  std::uint32_t done = 0;
+  do {
+    const std::uint32_t n = std::min<std::uint32_t>(total - done, kBlockSize);
+    for (std::size_t c = 0; c < audioInputs.size(); ++c)
+      inputPiece[c] = audioInputs[c] ? audioInputs[c] + done : nullptr;
+    for (std::size_t c = 0; c < audioOutputs.size(); ++c)
+      outputPiece[c] = audioOutputs[c] ? audioOutputs[c] + done : nullptr;
+    ProcessWithBypass(inputPiece.data(), outputPiece.data(), static_cast<int>(n));
+    done += n;
+  } while (done < total);
 }
 
 void IPlugLV2::SetUiWriter(LV2UI_Write_Function write, LV2UI_Controller controller) {

@@ -7,9 +7,10 @@
 // operations and adds nothing of its own to the audio path.
 //
 // Ports, in index order: the audio inputs, the audio outputs, one control
-// input per parameter (its real value, e.g. decibels), and one control
-// output that carries the latency in frames. The Turtle of the module's
-// bundle describes the same order.
+// input per parameter (its real value, e.g. decibels), one control output
+// that carries the latency in frames and, where the plug-in offers a bypass,
+// the lv2:enabled control input (0 bypasses: the core's bypass path). The
+// Turtle of the module's bundle describes the same order (lv2/Lv2Ports.h).
 //
 // Threads (the LV2 threading classes): ConnectPort and Run come from the
 // host's audio thread, construction, Activate, Deactivate and destruction
@@ -75,11 +76,15 @@ class IPlugLV2 final : public AdapterCore {
   IPlugLV2() = default;
   std::uint32_t FirstControlPort() const;
   std::uint32_t LatencyPort() const;
+  bool HasEnabledPort() const { return Plug().BypassName() != nullptr; }
 
   std::vector<float*> audioInputs;
   std::vector<float*> audioOutputs;
+  std::vector<float*> inputPiece;  // the ports' buffers from a run's current piece on
+  std::vector<float*> outputPiece;
   std::vector<const float*> controlInputs;
   float* latencyOutput = nullptr;
+  const float* enabledInput = nullptr;
   bool started = false;  // a run since construction or the latest Activate
   LV2UI_Write_Function uiWrite = nullptr;
   LV2UI_Controller uiController = nullptr;

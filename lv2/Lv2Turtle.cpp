@@ -68,7 +68,7 @@ std::string Plugin() {
   t += "    pg:mainOutput <" + std::string(kLv2OutputGroupUri) + "> ;\n";
   t += "    ui:ui <" + std::string(kLv2UiUri) + "> ;\n";
   // Port order of IPlugLV2: audio inputs, audio outputs, one control input
-  // per parameter, the latency output.
+  // per parameter, the latency output, the bypass as lv2:enabled.
   t += "    lv2:port\n";
   int index = 0;
   for (const bool input : {true, false}) {
@@ -87,7 +87,17 @@ std::string Plugin() {
        " ;\n        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"
        "        lv2:designation lv2:latency ;\n"
        "        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n"
-       "        units:unit units:frame ;\n    ] .\n\n";
+       "        units:unit units:frame ;\n    ]";
+  // The table's bypass, as hosts know it: lv2:enabled, 0 bypasses.
+  for (const ParameterSpec& spec : kParameterTable) {
+    if (spec.role != ParameterRole::kBypass) continue;
+    t += " , [\n        a lv2:ControlPort , lv2:InputPort ;\n        lv2:index " + std::to_string(index++) +
+         " ;\n        lv2:symbol \"enabled\" ;\n        lv2:name \"Enabled\" ;\n"
+         "        lv2:designation lv2:enabled ;\n"
+         "        lv2:portProperty lv2:toggled ;\n"
+         "        lv2:default 1 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1 ;\n    ]";
+  }
+  t += " .\n\n";
 
   t += "<" + std::string(kLv2UiUri) + ">\n    a ui:X11UI ;\n";
   t += "    lv2:requiredFeature ui:parent , <http://lv2plug.in/ns/ext/instance-access> ;\n";

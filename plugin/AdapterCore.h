@@ -1,7 +1,8 @@
 #pragma once
 // What every format adapter does, written once: owning the plug-in it builds
 // and answering its requests (IHostRequests), guarding the module's entry,
-// connecting the channels, activation, and opening and closing the editor.
+// connecting the channels, activation, the bypass, and opening and closing
+// the editor.
 // An adapter (vst/IPlugVST, vst3/IPlugVST3, lv2/IPlugLV2) derives from
 // AdapterCore and adds only the translation of its host's API.
 //
@@ -15,6 +16,7 @@
 #include <memory>
 #include <utility>
 
+#include "plugin/BypassPath.h"
 #include "plugin/IHostRequests.h"
 #include "plugin/IPlugBase.h"
 #include "plugin/RecursiveLock.h"
@@ -48,11 +50,30 @@ class AdapterCore : public IHostRequests {
   // resets its processing (a new rate takes effect). Under the lock.
   void SetActive(bool active);
 
+  // The bypass, for the formats that have one and a plug-in that offers it
+  // (IPlugBase::BypassName): taken at the next call. Under the lock.
+  void SetBypass(bool on) { bypass.Set(on); }
+  bool Bypassed() const { return bypass.IsOn(); }
+
  protected:
   AdapterCore() = default;
   ~AdapterCore() = default;
 
+  // Sizes the bypass path for the plug-in's latency and crossfade length and
+  // calls of up to maxFrames (nothing without a bypass offered). Inactive,
+  // under the lock; allocates.
+  void SizeBypass(int maxFrames);
+  // Empties the bypass path: an activation starts with nothing recorded.
+  void RestartBypass() { bypass.Restart(); }
+  // One call of at most the sized maxFrames: binds the two host buffer
+  // arrays (a null array or buffer: silence in, nothing out) to all
+  // channels, processes and mixes the bypass in. Audio thread, under the
+  // lock; never allocates.
+  template <typename Sample>
+  void ProcessWithBypass(Sample* const* inputs, Sample* const* outputs, int frames);
+
   std::unique_ptr<IPlugBase> plug;
+  BypassPath bypass;
 };
 
 // The process-wide lock that serialises whole constructions across threads

@@ -260,10 +260,17 @@ class IPlugBase {
   int BlockSize() const { return blockSize; }
   int Latency() const { return latency; }
   IEditor* Editor() const { return editor.get(); }
+  // The name of the bypass the plug-in's table offers, or null for none;
+  // adapters whose format has a bypass implement and map it.
+  const char* BypassName() const { return bypassName; }
   RecursiveLock& InstanceLock() { return instanceLock; }
 
  protected:
+  // The table's bypass entry (a text that outlives the instance). Constructor.
+  void OfferBypass(const char* name) { bypassName = name; }
+
   IHostRequests* hostRequests;
+  const char* bypassName = nullptr;
   PtrList<ChannelPair> channelPairs;
   PtrList<Parameter> parameters;
   PtrList<Preset> presets;

@@ -14,6 +14,11 @@
 
 namespace tarvel {
 
+// What an entry of a plug-in's parameter table is for: a value the effect
+// uses (a Parameter of IPlugBase), or the bypass, which the adapters
+// implement (plugin/BypassPath) and map onto their format's own.
+enum class ParameterRole { kValue, kBypass };
+
 class Parameter {
  public:
   // Codes 1 (switch) and 3 (choice) with display texts are offered as a drop-down list by the editor.

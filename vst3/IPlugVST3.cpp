@@ -72,7 +72,7 @@ IPlugVST3* IPlugVST3::Create() {
     instance->reportedLatency = effect.Latency();
     for (int i = 0; i < effect.ParameterCount(); ++i)
       instance->defaults.push_back(effect.GetParameter(i)->NormalizedValue());
-    instance->SizeBypassPath();
+    instance->SizeBypass(instance->setup.maxSamplesPerBlock);
   } catch (...) {
     delete instance;
     throw;
@@ -174,7 +174,7 @@ tresult IPlugVST3::setActive(TBool state) {
   // starts afresh, as a new instance would, with no audio from before it.
   if (on) {
     plug->StartAfresh();
-    bypassPath.Restart();
+    RestartBypass();
   }
   return kResultOk;
 }
@@ -261,7 +261,7 @@ tresult IPlugVST3::setupProcessing(ProcessSetup& newSetup) {
     plug->SetSampleRate(newSetup.sampleRate);
     plug->ResetProcessing();
     setup = newSetup;
-    SizeBypassPath();
+    SizeBypass(setup.maxSamplesPerBlock);
     setUp = true;
     latencyChanged = plug->Latency() != reportedLatency;
     reportedLatency = plug->Latency();
@@ -327,19 +327,7 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
       if (buffers[c]) out[c] = buffers[c] + offset;
   }
 
-  // The input enters the bypass path before the effect writes: outputs may
-  // be the input buffers.
-  bypassPath.Before(in, frames);
-  if constexpr (std::is_same_v<Sample, float>) {
-    plug->ConnectInputsFloat(0, 2, in);
-    plug->ConnectOutputsFloat(0, 2, out);
-    plug->ProcessToFloat(frames);
-  } else {
-    plug->ConnectInputsDouble(0, 2, in);
-    plug->ConnectOutputsDouble(0, 2, out);
-    plug->ProcessDouble(frames);
-  }
-  bypassPath.After(out, frames);
+  ProcessWithBypass(in, out, frames);
 }
 
 void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
@@ -359,8 +347,8 @@ void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
 void IPlugVST3::SetNormalized(ParamID id, double value) {
   if (std::isnan(value)) return;
   value = std::clamp(value, 0.0, 1.0);
-  if (id == kBypassId) {
-    bypassPath.Set(value >= 0.5);
+  if (IsBypass(id)) {
+    SetBypass(value >= 0.5);
     return;
   }
   Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
@@ -369,26 +357,21 @@ void IPlugVST3::SetNormalized(ParamID id, double value) {
   plug->ParameterChanged(static_cast<int>(id));
 }
 
-void IPlugVST3::SizeBypassPath() {
-  // Switched over the effect's own crossfade length.
-  bypassPath.Size(std::max(plug->Latency(), 0), plug->CrossfadeSamples(), setup.maxSamplesPerBlock);
-}
-
 // ---- IEditController ----
 
 tresult IPlugVST3::setComponentState(IBStream* state) { return setState(state); }
 
-int32 IPlugVST3::getParameterCount() { return plug->ParameterCount() + 1; }
+int32 IPlugVST3::getParameterCount() { return plug->ParameterCount() + (HasBypass() ? 1 : 0); }
 
 tresult IPlugVST3::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
   LockGuard guard(plug->InstanceLock());
-  if (paramIndex < 0 || paramIndex > plug->ParameterCount()) return kInvalidArgument;
+  if (paramIndex < 0 || paramIndex >= getParameterCount()) return kInvalidArgument;
   info = {};
   info.id = static_cast<ParamID>(paramIndex);
   if (paramIndex == plug->ParameterCount()) {
     info.id = kBypassId;
-    ToString128("Bypass", info.title);
-    ToString128("Bypass", info.shortTitle);
+    ToString128(plug->BypassName(), info.title);
+    ToString128(plug->BypassName(), info.shortTitle);
     info.stepCount = 1;
     info.flags = kCanAutomate | kIsBypass;
     return kResultOk;
@@ -405,7 +388,7 @@ tresult IPlugVST3::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
 tresult IPlugVST3::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) {
   if (!string || std::isnan(valueNormalized)) return kInvalidArgument;
   valueNormalized = std::clamp(valueNormalized, 0.0, 1.0);
-  if (id == kBypassId) {
+  if (IsBypass(id)) {
     ToString128(valueNormalized >= 0.5 ? "On" : "Off", string);
     return kResultOk;
   }
@@ -423,7 +406,7 @@ tresult IPlugVST3::getParamStringByValue(ParamID id, ParamValue valueNormalized,
 tresult IPlugVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
   char text[128];
   if (!string || !Utf16ToAscii(string, text, sizeof text)) return kResultFalse;
-  if (id == kBypassId) {
+  if (IsBypass(id)) {
     const bool on = std::strcmp(text, "On") == 0 || std::strcmp(text, "1") == 0;
     const bool off = std::strcmp(text, "Off") == 0 || std::strcmp(text, "0") == 0;
     if (!on && !off) return kResultFalse;
@@ -440,14 +423,14 @@ tresult IPlugVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& 
 }
 
 ParamValue IPlugVST3::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
-  if (id == kBypassId || std::isnan(valueNormalized)) return valueNormalized;
+  if (IsBypass(id) || std::isnan(valueNormalized)) return valueNormalized;
   LockGuard guard(plug->InstanceLock());
   const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
   return parameter ? parameter->RealFromNormalized(valueNormalized) : valueNormalized;
 }
 
 ParamValue IPlugVST3::plainParamToNormalized(ParamID id, ParamValue plainValue) {
-  if (id == kBypassId || std::isnan(plainValue)) return id == kBypassId ? std::clamp(plainValue, 0.0, 1.0) : 0.0;
+  if (IsBypass(id) || std::isnan(plainValue)) return IsBypass(id) ? std::clamp(plainValue, 0.0, 1.0) : 0.0;
   LockGuard guard(plug->InstanceLock());
   const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
   return parameter ? parameter->NormalizeValue(plainValue) : 0.0;
@@ -455,17 +438,17 @@ ParamValue IPlugVST3::plainParamToNormalized(ParamID id, ParamValue plainValue) 
 
 ParamValue IPlugVST3::getParamNormalized(ParamID id) {
   LockGuard guard(plug->InstanceLock());
-  if (id == kBypassId) return bypassPath.IsOn() ? 1.0 : 0.0;
+  if (IsBypass(id)) return Bypassed() ? 1.0 : 0.0;
   const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
   return parameter ? parameter->NormalizedValue() : 0.0;
 }
 
 tresult IPlugVST3::setParamNormalized(ParamID id, ParamValue value) {
   LockGuard guard(plug->InstanceLock());
-  if (std::isnan(value) || (id != kBypassId && !plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)))))
+  if (std::isnan(value) || (!IsBypass(id) && !plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)))))
     return kInvalidArgument;
   SetNormalized(id, value);
-  if (id != kBypassId && plug->Editor())
+  if (!IsBypass(id) && plug->Editor())
     plug->Editor()->PushParameterToControls(static_cast<int>(id), std::clamp(value, 0.0, 1.0), true);
   return kResultOk;
 }

@@ -25,7 +25,6 @@
 #include <vector>
 
 #include "plugin/AdapterCore.h"
-#include "plugin/BypassPath.h"
 #include "plugin/IPlugBase.h"
 #include "vst3/Vst3Abi.h"
 
@@ -106,9 +105,9 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   void ApplyParameterChanges(IParameterChanges* changes);
   // A parameter's value from the host, by id. Under the lock.
   void SetNormalized(ParamID id, double value);
-  // Sizes the bypass path for the effect's latency and the block length.
-  // Main thread, inactive, under the lock; allocates.
-  void SizeBypassPath();
+  // Whether the effect offers a bypass, and whether id is its parameter.
+  bool HasBypass() const { return Plug().BypassName() != nullptr; }
+  bool IsBypass(ParamID id) const { return id == kBypassId && HasBypass(); }
   int InputChannels() const { return monoInput ? 1 : 2; }
 
   std::atomic<uint32> references{1};
@@ -123,7 +122,6 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   ProcessSetup setup{kRealtime, kSample32, 0, 44100.0};
   int reportedLatency = 0;
 
-  BypassPath bypassPath;
 };
 
 }  // namespace tarvel::vst3

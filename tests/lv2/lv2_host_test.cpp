@@ -26,6 +26,7 @@ namespace {
 
 constexpr std::uint32_t kFirstGainPort = 4;
 constexpr std::uint32_t kLatencyPort = kFirstGainPort + kBandCount;
+constexpr std::uint32_t kEnabledPort = kLatencyPort + 1;
 
 class Lv2World {
  public:
@@ -82,7 +83,7 @@ TEST(Lv2Data, PluginMatchesTheParameterTable) {
   }
   EXPECT_TRUE(lilv_plugin_has_feature(p, w.Node(kLv2 + "hardRTCapable")));
   EXPECT_FALSE(lilv_plugin_has_feature(p, w.Node(kLv2 + "inPlaceBroken")));
-  ASSERT_EQ(lilv_plugin_get_num_ports(p), kLatencyPort + 1);
+  ASSERT_EQ(lilv_plugin_get_num_ports(p), kEnabledPort + 1);
 
   for (std::uint32_t i = 0; i < 4; ++i) {
     const LilvPort* port = lilv_plugin_get_port_by_index(p, i);
@@ -112,6 +113,11 @@ TEST(Lv2Data, PluginMatchesTheParameterTable) {
   const LilvPort* latency = lilv_plugin_get_port_by_index(p, kLatencyPort);
   EXPECT_TRUE(lilv_port_is_a(p, latency, w.Node(kLv2 + "OutputPort")));
   EXPECT_TRUE(lilv_port_has_property(p, latency, w.Node(kLv2 + "reportsLatency")));
+  // The bypass, as hosts find it: the port designated lv2:enabled.
+  const LilvPort* enabled = lilv_plugin_get_port_by_designation(p, w.Node(kLv2 + "InputPort"), w.Node(kLv2 + "enabled"));
+  ASSERT_NE(enabled, nullptr);
+  EXPECT_EQ(lilv_port_get_index(p, enabled), kEnabledPort);
+  EXPECT_TRUE(lilv_port_has_property(p, enabled, w.Node(kLv2 + "toggled")));
 
   LilvUIs* uis = lilv_plugin_get_uis(p);
   ASSERT_EQ(lilv_uis_size(uis), 1u);
@@ -132,6 +138,7 @@ class Lv2Instance {
       lilv_instance_connect_port(instance, kFirstGainPort + band, &gains[band]);
     }
     lilv_instance_connect_port(instance, kLatencyPort, &latency);
+    lilv_instance_connect_port(instance, kEnabledPort, &enabled);
     lilv_instance_activate(instance);
   }
   ~Lv2Instance() {
@@ -157,6 +164,7 @@ class Lv2Instance {
   LilvInstance* instance;
   std::array<float, kBandCount> gains{};
   float latency = -1.0f;
+  float enabled = 1.0f;
 };
 
 using Channels = std::array<std::vector<float>, 2>;
@@ -313,6 +321,31 @@ TEST(Lv2Lifecycle, ThousandActivationsAndHundredInstancesLeaveMemoryFlat) {
   LilvInstance* idle = lilv_plugin_instantiate(World().plugin, 96000.0, nullptr);
   ASSERT_NE(idle, nullptr);
   lilv_instance_free(idle);
+}
+
+// Disabled (the host's bypass), the output is the input delayed by the
+// latency once the delay has filled and the switch has faded; enabled again,
+// after the fade, what an instance that never left gives.
+TEST(Lv2Run, DisabledPassesTheInputDelayedAndSwitchesBack) {
+  constexpr std::size_t kCall = 512, kCalls = 60, kFrames = kCall * kCalls;
+  const Channels x = Noise(kFrames, 41);
+  Lv2Instance plug(44100.0), plain(44100.0);
+  ASSERT_TRUE(plug.instance && plain.instance);
+  plug.gains[0] = plain.gains[0] = kMaxGainDb;
+  Channels out{std::vector<float>(kFrames), std::vector<float>(kFrames)}, want = out;
+  for (std::size_t call = 0; call < kCalls; ++call) {
+    const std::size_t done = call * kCall;
+    plug.enabled = call < 20 ? 0.0f : 1.0f;
+    const std::array<float*, 2> in = {const_cast<float*>(x[0].data()) + done, const_cast<float*>(x[1].data()) + done};
+    plug.Run(in, {out[0].data() + done, out[1].data() + done}, kCall, kCall);
+    plain.Run(in, {want[0].data() + done, want[1].data() + done}, kCall, kCall);
+  }
+  const auto latency = static_cast<std::size_t>(plug.latency);
+  ASSERT_GT(latency, 0u);
+  for (int c = 0; c < 2; ++c) {
+    for (std::size_t i = 3 * latency; i < 20 * kCall; ++i) ASSERT_EQ(out[c][i], x[c][i - latency]) << c << " " << i;
+    for (std::size_t i = 20 * kCall + latency; i < kFrames; ++i) ASSERT_EQ(out[c][i], want[c][i]) << c << " " << i;
+  }
 }
 
 }  // namespace
