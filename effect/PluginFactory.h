@@ -11,8 +11,8 @@
 namespace tarvel {
 
 // Builds one instance of the effect, designed for sampleRate, whose requests
-// to the host go to host (which must outlive it); null when the process can
-// hold no further instance or the engine refuses the rate. Called by an
+// to the host go to host (which must outlive it); null for a rate outside
+// the supported ones, or when the process can hold no further instance. Called by an
 // adapter's entry, on the host's thread, inside the entry lock; allocates.
 std::unique_ptr<IPlugBase> MakePlugin(IHostRequests& host, double sampleRate);
 

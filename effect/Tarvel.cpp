@@ -12,13 +12,6 @@ namespace tarvel {
 
 namespace {
 
-constexpr int FourCharCode(const char (&code)[5]) {
-  return static_cast<int>(static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24 |
-                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16 |
-                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8 |
-                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
-}
-
 constexpr int PackedVersion() { return kVersionMajor << 16 | kVersionMinor << 8 | kVersionMicro; }
 
 double LinearGain(double decibels) { return std::pow(10.0, decibels / 20.0); }
@@ -26,8 +19,8 @@ double LinearGain(double decibels) { return std::pow(10.0, decibels / 20.0); }
 }  // namespace
 
 Tarvel::Tarvel(IHostRequests& host, double sampleRate)
-    : IPlugBase(&host, kBandCount, "1-2 2-2", 0, kEffectName, "", kVendorName, PackedVersion(),
-                        FourCharCode("Iplg"), FourCharCode("Kvtm"), 0, false, false, false) {
+    : IPlugBase(&host, kBandCount, kChannelIO, 0, kEffectName, "", kVendorName, PackedVersion(), kUniqueId,
+                kVendorId, 0, false, false, false) {
   LockGuard guard(instanceLock);
   SetSampleRate(sampleRate);
 
@@ -84,11 +77,14 @@ void Tarvel::StartAfresh() {
   engine.ClearHistory();
 }
 
+bool Tarvel::SupportsSampleRate(double rate) const { return IsSupportedSampleRate(rate); }
+
 int Tarvel::TailSamples() const { return engine.Latency() + engine.KernelLength() / 2; }
 
 int Tarvel::CrossfadeSamples() const { return std::max(engine.Hop(), 1); }
 
 std::unique_ptr<IPlugBase> MakePlugin(IHostRequests& host, double sampleRate) {
+  if (!IsSupportedSampleRate(sampleRate)) return nullptr;
   auto plug = std::make_unique<Tarvel>(host, sampleRate);
   // Every registry record is in use, or the engine refused the host's rate.
   if (!plug->Slot() || plug->Engine().Latency() == 0) return nullptr;

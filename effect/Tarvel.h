@@ -47,6 +47,8 @@ class Tarvel final : public IPlugBase {
   // After the last input the output rings for the latency plus the kernel's
   // second half; a gain change is crossfaded over one engine block.
   int TailSamples() const override;
+  // The rates of the metadata's policy (effect/TarvelParameters.h).
+  bool SupportsSampleRate(double rate) const override;
   int CrossfadeSamples() const override;
 
   std::int32_t SlotIndex() const { return slotIndex; }

@@ -10,6 +10,9 @@ std::unique_ptr<IPlugLV2> IPlugLV2::Create(const PlugFactory& make) {
   std::unique_ptr<IPlugLV2> adapter(new IPlugLV2());
   if (!adapter->Build(make, kBlockSize)) return nullptr;
   const IPlugBase& plug = adapter->Plug();
+  adapter->ports = {static_cast<std::uint32_t>(plug.InputChannelCount()),
+                    static_cast<std::uint32_t>(plug.OutputChannelCount()),
+                    static_cast<std::uint32_t>(plug.ParameterCount()), plug.BypassName() != nullptr};
   adapter->audioInputs.assign(static_cast<std::size_t>(plug.InputChannelCount()), nullptr);
   adapter->audioOutputs.assign(static_cast<std::size_t>(plug.OutputChannelCount()), nullptr);
   adapter->controlInputs.assign(static_cast<std::size_t>(plug.ParameterCount()), nullptr);
@@ -19,38 +22,24 @@ std::unique_ptr<IPlugLV2> IPlugLV2::Create(const PlugFactory& make) {
   return adapter;
 }
 
-std::uint32_t IPlugLV2::FirstControlPort() const {
-  return static_cast<std::uint32_t>(audioInputs.size() + audioOutputs.size());
-}
-
-std::uint32_t IPlugLV2::LatencyPort() const {
-  return FirstControlPort() + static_cast<std::uint32_t>(controlInputs.size());
-}
-
-std::uint32_t IPlugLV2::PortCount() const { return LatencyPort() + (HasEnabledPort() ? 2 : 1); }
+std::uint32_t IPlugLV2::PortCount() const { return ports.Count(); }
 
 int IPlugLV2::ParameterForPort(std::uint32_t port) const {
-  return port >= FirstControlPort() && port < LatencyPort() ? static_cast<int>(port - FirstControlPort()) : -1;
+  return port >= ports.FirstControl() && port < ports.Latency() ? static_cast<int>(port - ports.FirstControl()) : -1;
 }
 
 void IPlugLV2::ConnectPort(std::uint32_t port, void* data) {
   auto* samples = static_cast<float*>(data);
-  if (port < audioInputs.size()) {
+  if (port < ports.audioInputs)
     audioInputs[port] = samples;
-    return;
-  }
-  port -= static_cast<std::uint32_t>(audioInputs.size());
-  if (port < audioOutputs.size()) {
-    audioOutputs[port] = samples;
-    return;
-  }
-  port -= static_cast<std::uint32_t>(audioOutputs.size());
-  if (port < controlInputs.size()) {
-    controlInputs[port] = samples;
-    return;
-  }
-  if (port == controlInputs.size()) latencyOutput = samples;
-  if (port == controlInputs.size() + 1 && HasEnabledPort()) enabledInput = samples;
+  else if (port < ports.FirstControl())
+    audioOutputs[port - ports.audioInputs] = samples;
+  else if (port < ports.Latency())
+    controlInputs[port - ports.FirstControl()] = samples;
+  else if (port == ports.Latency())
+    latencyOutput = samples;
+  else if (ports.enabled && port == ports.Enabled())
+    enabledInput = samples;
 }
 
 void IPlugLV2::Activate() {
@@ -103,7 +92,7 @@ void IPlugLV2::ReportParameterToHost(int index, double) {
   const Parameter* parameter = plug ? plug->GetParameter(index) : nullptr;
   if (!uiWrite || !parameter) return;
   const auto value = static_cast<float>(parameter->Value());
-  uiWrite(uiController, FirstControlPort() + static_cast<std::uint32_t>(index), sizeof value, 0, &value);
+  uiWrite(uiController, ports.FirstControl() + static_cast<std::uint32_t>(index), sizeof value, 0, &value);
 }
 
 }  // namespace tarvel

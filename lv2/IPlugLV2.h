@@ -9,8 +9,8 @@
 // Ports, in index order: the audio inputs, the audio outputs, one control
 // input per parameter (its real value, e.g. decibels), one control output
 // that carries the latency in frames and, where the plug-in offers a bypass,
-// the lv2:enabled control input (0 bypasses: the core's bypass path). The
-// Turtle of the module's bundle describes the same order (lv2/Lv2Ports.h).
+// the lv2:enabled control input (0 bypasses: the core's bypass path); one
+// layout (lv2/Lv2Ports.h) for this adapter and the bundle's Turtle.
 //
 // Threads (the LV2 threading classes): ConnectPort and Run come from the
 // host's audio thread, construction, Activate, Deactivate and destruction
@@ -24,6 +24,7 @@
 
 #include <lv2/ui/ui.h>
 
+#include "lv2/Lv2Ports.h"
 #include "plugin/AdapterCore.h"
 #include "plugin/IPlugBase.h"
 
@@ -74,10 +75,8 @@ class IPlugLV2 final : public AdapterCore {
 
  private:
   IPlugLV2() = default;
-  std::uint32_t FirstControlPort() const;
-  std::uint32_t LatencyPort() const;
-  bool HasEnabledPort() const { return Plug().BypassName() != nullptr; }
 
+  Lv2PortLayout ports{};
   std::vector<float*> audioInputs;
   std::vector<float*> audioOutputs;
   std::vector<float*> inputPiece;  // the ports' buffers from a run's current piece on

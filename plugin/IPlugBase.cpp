@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -156,6 +157,8 @@ void IPlugBase::StartAfresh() {}
 int IPlugBase::TailSamples() const { return latency; }
 
 int IPlugBase::CrossfadeSamples() const { return 1; }
+
+bool IPlugBase::SupportsSampleRate(double rate) const { return rate > 0.0 && std::isfinite(rate); }
 
 void IPlugBase::MidiReceived(const MidiMessage& message) { SendMidi(message); }
 

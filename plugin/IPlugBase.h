@@ -174,6 +174,9 @@ class IPlugBase {
   // bypass switch matches (base: 1, an immediate switch).
   virtual int TailSamples() const;
   virtual int CrossfadeSamples() const;
+  // Whether the plug-in is designed for this sample rate; adapters whose
+  // host may be refused a rate ask here (base: any positive finite rate).
+  virtual bool SupportsSampleRate(double rate) const;
 
   // ---- Non-virtual operations ----
 

@@ -14,10 +14,6 @@ namespace tarvel::vst3 {
 
 namespace {
 
-// Rates the engine is designed for here; others would ask for kernels of
-// absurd lengths (or none).
-constexpr double kMinRate = 8000.0;
-constexpr double kMaxRate = 768000.0;
 constexpr int32 kMaxBlock = 1 << 20;
 constexpr std::size_t kTextSize = 32;  // display texts and names, terminator included
 
@@ -256,7 +252,7 @@ tresult IPlugVST3::setupProcessing(ProcessSetup& newSetup) {
     if (!initialized || active) return kResultFalse;
     if (newSetup.symbolicSampleSize != kSample32 && newSetup.symbolicSampleSize != kSample64) return kResultFalse;
     if (newSetup.maxSamplesPerBlock < 1 || newSetup.maxSamplesPerBlock > kMaxBlock) return kResultFalse;
-    if (!(newSetup.sampleRate >= kMinRate && newSetup.sampleRate <= kMaxRate)) return kResultFalse;
+    if (!plug->SupportsSampleRate(newSetup.sampleRate)) return kResultFalse;
     if (!plug->SetBlockSize(newSetup.maxSamplesPerBlock)) return kResultFalse;
     plug->SetSampleRate(newSetup.sampleRate);
     plug->ResetProcessing();

@@ -15,8 +15,8 @@ namespace {
 
 constexpr const char* kVendor = kVendorName;
 constexpr const char* kClassName = kEffectName;
-constexpr const char* kSubCategories = "Fx|EQ";
-constexpr const char* kInterfaceVersion = "VST 3.7.0";
+constexpr const char* kSubCategories = TARVEL_VST3_SUBCATEGORIES;
+constexpr const char* kInterfaceVersion = TARVEL_VST3_SDK_VERSION;
 
 template <std::size_t N>
 void CopyWide(char16 (&out)[N], const char* text) {

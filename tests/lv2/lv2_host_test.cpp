@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "effect/TarvelParameters.h"
+#include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
@@ -24,9 +25,9 @@
 namespace tarvel::test {
 namespace {
 
-constexpr std::uint32_t kFirstGainPort = 4;
-constexpr std::uint32_t kLatencyPort = kFirstGainPort + kBandCount;
-constexpr std::uint32_t kEnabledPort = kLatencyPort + 1;
+constexpr std::uint32_t kFirstGainPort = kTarvelPorts.FirstControl();
+constexpr std::uint32_t kLatencyPort = kTarvelPorts.Latency();
+constexpr std::uint32_t kEnabledPort = kTarvelPorts.Enabled();
 
 class Lv2World {
  public:
@@ -83,7 +84,7 @@ TEST(Lv2Data, PluginMatchesTheParameterTable) {
   }
   EXPECT_TRUE(lilv_plugin_has_feature(p, w.Node(kLv2 + "hardRTCapable")));
   EXPECT_FALSE(lilv_plugin_has_feature(p, w.Node(kLv2 + "inPlaceBroken")));
-  ASSERT_EQ(lilv_plugin_get_num_ports(p), kEnabledPort + 1);
+  ASSERT_EQ(lilv_plugin_get_num_ports(p), kTarvelPorts.Count());
 
   for (std::uint32_t i = 0; i < 4; ++i) {
     const LilvPort* port = lilv_plugin_get_port_by_index(p, i);
@@ -240,9 +241,10 @@ TEST(Lv2Run, OutputEqualsTheVstModulesAtEveryRate) {
   }
 }
 
-TEST(Lv2Run, RatesTheEngineCannotServeGiveNoInstance) {
+TEST(Lv2Run, RatesOutsideTheSupportedOnesGiveNoInstance) {
   ASSERT_NE(World().plugin, nullptr);
-  for (const double rate : {0.0, -44100.0, std::nan(""), std::numeric_limits<double>::infinity(), 3e9}) {
+  for (const double rate : {0.0, -44100.0, std::nan(""), std::numeric_limits<double>::infinity(), 3e9,
+                            kMinSampleRate - 1.0, kMaxSampleRate + 1.0}) {
     LilvInstance* instance = lilv_plugin_instantiate(World().plugin, rate, nullptr);
     EXPECT_EQ(instance, nullptr) << rate;
     if (instance) lilv_instance_free(instance);

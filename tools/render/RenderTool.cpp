@@ -13,6 +13,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "effect/TarvelParameters.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 #include "tools/render/AlignedProcessor.h"
@@ -28,13 +29,12 @@ namespace {
 
 enum Status { kSuccess = 0, kFailure = 1, kUsageError = 2 };
 
-// The plug-in's kernel design covers every band up to the Nyquist frequency
-// from 16 kHz up; 384 kHz is the highest rate hosts offer.
-constexpr int kMinRate = 16000;
-constexpr int kMaxRate = 384000;
+// The rates and gains of the plug-in's metadata (effect/TarvelParameters.h).
+constexpr int kMinRate = static_cast<int>(kMinSampleRate);
+constexpr int kMaxRate = static_cast<int>(kMaxSampleRate);
 constexpr int kMaxBlock = 65536;
-constexpr double kMinGain = -60.0;
-constexpr double kMaxGain = 30.0;
+constexpr double kMinGain = kMinGainDb;
+constexpr double kMaxGain = kMaxGainDb;
 constexpr std::int64_t kReadFrames = 16384;
 constexpr std::uintmax_t kMaxChunkBytes = 16u << 20;
 constexpr int kDemoRate = 44100;
@@ -136,7 +136,8 @@ std::string ParseGain(const std::string& text, GainSetting& gain) {
     return "gain " + Quote(text.substr(equals + 1)) + " for " + Quote(gain.band) + " is not a number of decibels";
   }
   if (gain.decibels < kMinGain || gain.decibels > kMaxGain) {
-    return "gain " + DecibelText(gain.decibels) + " dB for " + Quote(gain.band) + " is outside -60..+30 dB";
+    return "gain " + DecibelText(gain.decibels) + " dB for " + Quote(gain.band) + " is outside " +
+           DecibelText(kMinGain) + "..+" + DecibelText(kMaxGain) + " dB";
   }
   return {};
 }
@@ -228,7 +229,7 @@ std::optional<int> ParseArgs(const std::vector<std::string>& args, Options& opti
 }
 
 bool CheckRate(double rate, const std::string& what, std::string& error) {
-  if (rate >= kMinRate && rate <= kMaxRate) return true;
+  if (IsSupportedSampleRate(rate)) return true;
   std::ostringstream text;
   text << "unsupported sample rate " << rate << " Hz" << what << " (" << kMinRate << " to " << kMaxRate << " Hz)";
   error = text.str();
@@ -366,14 +367,11 @@ std::string SettingText(PluginInstance& instance) {
   return text;
 }
 
-// The band centres the plot marks: half a decade apart from 80 Hz.
+// The band centres the plot marks, from the band table.
 std::vector<BandMark> TarvelBandMarks() {
-  const double step = std::sqrt(10.0);
-  return {{"80 Hz", 80.0},
-          {"250 Hz", 80.0 * step},
-          {"800 Hz", 800.0},
-          {"2.5 kHz", 800.0 * step},
-          {"8 kHz", 8000.0}};
+  std::vector<BandMark> marks;
+  for (int band = 0; band < kBandCount; ++band) marks.push_back({kBandNames[band], kBandCentresHz[band]});
+  return marks;
 }
 
 class ProgressBar {
@@ -716,8 +714,9 @@ int RunDemo(Options options, std::ostream& out, std::ostream& err) {
   };
   // The sample setting: more bass and air, a dip at 2.5 kHz. --gain options
   // given on the command line come after it and so win.
-  std::vector<GainSetting> gains = {
-      {"80 Hz", 6.0}, {"250 Hz", -3.0}, {"800 Hz", 0.0}, {"2.5 kHz", -12.0}, {"8 kHz", 6.0}};
+  constexpr double kDemoGains[kBandCount] = {6.0, -3.0, 0.0, -12.0, 6.0};
+  std::vector<GainSetting> gains;
+  for (int band = 0; band < kBandCount; ++band) gains.push_back({kBandNames[band], kDemoGains[band]});
   gains.insert(gains.end(), options.gains.begin(), options.gains.end());
   options.gains = gains;
 
