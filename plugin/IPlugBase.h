@@ -12,14 +12,16 @@
 // processing never overlaps a parameter change, a state load or a rate change.
 //
 // Processing: a process call binds the host's buffers (Connect*), then runs
-// Process*. Calls longer than blockSize are processed in pieces of at most
-// blockSize frames, so no scratch buffer is ever overrun; nothing allocates.
+// Process*; the channels and their binding are a ChannelBinding
+// (plugin/ChannelBinding.h), which calls ProcessBlock in pieces of at most
+// blockSize frames. Nothing on that path allocates.
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "plugin/ChannelBinding.h"
 #include "plugin/GrowBuffer.h"
 #include "plugin/IEditor.h"
 #include "plugin/IHostRequests.h"
@@ -41,28 +43,10 @@ struct MidiMessage {
   std::uint8_t data2 = 0;
 };
 
-struct InputChannel {
-  bool connected = false;
-  int slot = 0;  // entry of inputSlots this channel controls
-  GrowBuffer scratch;
-  // The host buffer bound for the current process call (one or neither).
-  const float* floatSource = nullptr;
-  double* doubleSource = nullptr;
-};
-
-struct OutputChannel {
-  bool connected = false;
-  int slot = 0;  // entry of outputSlots this channel controls
-  GrowBuffer scratch;
-  // The host buffer bound for the current process call (one or neither).
-  float* floatDestination = nullptr;
-  double* doubleDestination = nullptr;
-};
-
 // Writes nothing; the arguments are still evaluated at every trace point.
 void Trace(const char* tag, int line, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
-class IPlugBase {
+class IPlugBase : public BlockProcessor {
  public:
   static constexpr int kNameSize = 128;  // effect, product and vendor names, with terminator
   static constexpr std::int32_t kChunkMagic = 0x70666674;
@@ -97,7 +81,7 @@ class IPlugBase {
   // Processes frames (<= blockSize) samples from inputs to outputs. Audio
   // thread, under the instance lock; never allocates, blocks or throws. An
   // array with no channels is null. Base: passes inputs through.
-  virtual void ProcessBlock(double** inputs, double** outputs, int frames);
+  void ProcessBlock(double** inputs, double** outputs, int frames) override;
 
   // The editor window was opened / is about to close. GUI thread; under the
   // lock only where the format's dispatcher holds it (VST 2.4): an effect
@@ -247,10 +231,10 @@ class IPlugBase {
   int PresetCount() const { return presets.Count(); }
   Preset* GetPreset(int index) const { return presets.Get(index); }
   int CurrentPreset() const { return currentPreset; }
-  int InputChannelCount() const { return inputChannels.Count(); }
-  int OutputChannelCount() const { return outputChannels.Count(); }
-  InputChannel* GetInputChannel(int index) const { return inputChannels.Get(index); }
-  OutputChannel* GetOutputChannel(int index) const { return outputChannels.Get(index); }
+  int InputChannelCount() const { return channels.InputCount(); }
+  int OutputChannelCount() const { return channels.OutputCount(); }
+  InputChannel* GetInputChannel(int index) const { return channels.Input(index); }
+  OutputChannel* GetOutputChannel(int index) const { return channels.Output(index); }
   const char* EffectName() const { return effectName; }
   const char* ProductName() const { return productName; }
   const char* VendorName() const { return vendorName; }
@@ -260,7 +244,7 @@ class IPlugBase {
   bool UsesChunks() const { return usesChunks; }
   bool IsInstrument() const { return isInstrument; }
   double SampleRate() const { return sampleRate; }
-  int BlockSize() const { return blockSize; }
+  int BlockSize() const { return channels.BlockSize(); }
   int Latency() const { return latency; }
   IEditor* Editor() const { return editor.get(); }
   // The name of the bypass the plug-in's table offers, or null for none;
@@ -289,18 +273,11 @@ class IPlugBase {
   bool usesChunks;
   bool isInstrument;
   double sampleRate = kInitialSampleRate;
-  int blockSize = 0;
   int latency;
   std::unique_ptr<IEditor> editor;
-  std::vector<double*> inputSlots;
-  std::vector<double*> outputSlots;
-  PtrList<InputChannel> inputChannels;
-  PtrList<OutputChannel> outputChannels;
+  ChannelBinding channels;
 
  private:
-  enum class Delivery { kToFloat, kAccumulateFloat, kDouble };
-  void ProcessInPieces(int frames, Delivery delivery);
-  void EndBinding();
   int BankEnd(const StateChunk& chunk, int start) const;
 };
 

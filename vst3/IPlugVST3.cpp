@@ -8,17 +8,13 @@
 #include "effect/PluginFactory.h"
 #include "plugin/StateChunk.h"
 #include "plugin/Utf16.h"
-#include "vst3/Vst3View.h"
 
 namespace tarvel::vst3 {
 
 namespace {
 
 constexpr int32 kMaxBlock = 1 << 20;
-constexpr std::size_t kTextSize = 32;  // display texts and names, terminator included
 
-// ASCII text into a host's UTF-16 field of 128 units.
-void ToString128(const char* text, String128 out) { CopyToUtf16(out, 128, text); }
 
 template <typename Sample>
 Sample** ChannelBuffers(const AudioBusBuffers& bus) {
@@ -146,7 +142,7 @@ tresult IPlugVST3::getBusInfo(int32 type, int32 dir, int32 index, BusInfo& bus) 
   bus.mediaType = kAudio;
   bus.direction = dir;
   bus.channelCount = dir == kInput ? InputChannels() : 2;
-  ToString128(dir == kInput ? "Input" : "Output", bus.name);
+  CopyToUtf16(bus.name, 128, dir == kInput ? "Input" : "Output");
   bus.busType = kMain;
   bus.flags = kDefaultActive;
   return kResultOk;
@@ -351,130 +347,6 @@ void IPlugVST3::SetNormalized(ParamID id, double value) {
   if (!parameter) return;
   parameter->SetFromNormalized(value);
   plug->ParameterChanged(static_cast<int>(id));
-}
-
-// ---- IEditController ----
-
-tresult IPlugVST3::setComponentState(IBStream* state) { return setState(state); }
-
-int32 IPlugVST3::getParameterCount() { return plug->ParameterCount() + (HasBypass() ? 1 : 0); }
-
-tresult IPlugVST3::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
-  LockGuard guard(plug->InstanceLock());
-  if (paramIndex < 0 || paramIndex >= getParameterCount()) return kInvalidArgument;
-  info = {};
-  info.id = static_cast<ParamID>(paramIndex);
-  if (paramIndex == plug->ParameterCount()) {
-    info.id = kBypassId;
-    ToString128(plug->BypassName(), info.title);
-    ToString128(plug->BypassName(), info.shortTitle);
-    info.stepCount = 1;
-    info.flags = kCanAutomate | kIsBypass;
-    return kResultOk;
-  }
-  const Parameter* parameter = plug->GetParameter(paramIndex);
-  ToString128(parameter->Name(), info.title);
-  ToString128(parameter->Name(), info.shortTitle);
-  ToString128(parameter->Label(), info.units);
-  info.defaultNormalizedValue = defaults[static_cast<std::size_t>(paramIndex)];
-  info.flags = kCanAutomate;
-  return kResultOk;
-}
-
-tresult IPlugVST3::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) {
-  if (!string || std::isnan(valueNormalized)) return kInvalidArgument;
-  valueNormalized = std::clamp(valueNormalized, 0.0, 1.0);
-  if (IsBypass(id)) {
-    ToString128(valueNormalized >= 0.5 ? "On" : "Off", string);
-    return kResultOk;
-  }
-  LockGuard guard(plug->InstanceLock());
-  const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  if (!parameter) return kInvalidArgument;
-  char text[kTextSize] = {};
-  parameter->FormatForDisplay(valueNormalized, true, text, sizeof text);
-  ToString128(text, string);
-  return kResultOk;
-}
-
-// Typed entry as the VST 2.4 module takes it: the number the text starts
-// with, limited to the range. Text that starts with no number is refused.
-tresult IPlugVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
-  char text[128];
-  if (!string || !Utf16ToAscii(string, text, sizeof text)) return kResultFalse;
-  if (IsBypass(id)) {
-    const bool on = std::strcmp(text, "On") == 0 || std::strcmp(text, "1") == 0;
-    const bool off = std::strcmp(text, "Off") == 0 || std::strcmp(text, "0") == 0;
-    if (!on && !off) return kResultFalse;
-    valueNormalized = on ? 1.0 : 0.0;
-    return kResultOk;
-  }
-  LockGuard guard(plug->InstanceLock());
-  const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  if (!parameter) return kInvalidArgument;
-  double v = 0.0;
-  if (!parameter->ValueForTypedText(text, Parameter::TypedText::kStrict, v)) return kResultFalse;
-  valueNormalized = parameter->NormalizeValue(v);
-  return kResultOk;
-}
-
-ParamValue IPlugVST3::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
-  if (IsBypass(id) || std::isnan(valueNormalized)) return valueNormalized;
-  LockGuard guard(plug->InstanceLock());
-  const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  return parameter ? parameter->RealFromNormalized(valueNormalized) : valueNormalized;
-}
-
-ParamValue IPlugVST3::plainParamToNormalized(ParamID id, ParamValue plainValue) {
-  if (IsBypass(id) || std::isnan(plainValue)) return IsBypass(id) ? std::clamp(plainValue, 0.0, 1.0) : 0.0;
-  LockGuard guard(plug->InstanceLock());
-  const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  return parameter ? parameter->NormalizeValue(plainValue) : 0.0;
-}
-
-ParamValue IPlugVST3::getParamNormalized(ParamID id) {
-  LockGuard guard(plug->InstanceLock());
-  if (IsBypass(id)) return Bypassed() ? 1.0 : 0.0;
-  const Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  return parameter ? parameter->NormalizedValue() : 0.0;
-}
-
-tresult IPlugVST3::setParamNormalized(ParamID id, ParamValue value) {
-  LockGuard guard(plug->InstanceLock());
-  if (std::isnan(value) || (!IsBypass(id) && !plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)))))
-    return kInvalidArgument;
-  SetNormalized(id, value);
-  if (!IsBypass(id) && plug->Editor())
-    plug->Editor()->PushParameterToControls(static_cast<int>(id), std::clamp(value, 0.0, 1.0), true);
-  return kResultOk;
-}
-
-tresult IPlugVST3::setComponentHandler(IComponentHandler* newHandler) {
-  if (newHandler == handler) return kResultOk;
-  if (newHandler) newHandler->addRef();
-  if (handler) handler->release();
-  handler = newHandler;
-  return kResultOk;
-}
-
-IPlugView* IPlugVST3::createView(FIDString name) {
-  if (hasView || !name || std::strcmp(name, kEditorViewName) != 0 || !plug->Editor()) return nullptr;
-  hasView = true;
-  return new Vst3View(*this);
-}
-
-// ---- The editor's changes ----
-
-void IPlugVST3::BeginParameterGesture(int index) {
-  if (handler) handler->beginEdit(static_cast<ParamID>(index));
-}
-
-void IPlugVST3::ReportParameterToHost(int index, double normalized) {
-  if (handler) handler->performEdit(static_cast<ParamID>(index), normalized);
-}
-
-void IPlugVST3::EndParameterGesture(int index) {
-  if (handler) handler->endEdit(static_cast<ParamID>(index));
 }
 
 }  // namespace tarvel::vst3
