@@ -30,13 +30,13 @@ Tarvel::Tarvel(IHostRequests& host, double sampleRate)
   if (!slot) return;
 
   int band = 0;
-  for (const ParameterSpec& spec : kParameterTable) {
-    if (spec.role == ParameterRole::kBypass) {
-      OfferBypass(spec.name);
+  for (const ParameterEntry& entry : kParameterTable) {
+    if (entry.role == ParameterRole::kBypass) {
+      OfferBypass(entry.name);
       continue;
     }
-    GetParameter(band++)->InitContinuous(spec.name, spec.defaultValue, spec.minimum, spec.maximum, spec.step,
-                                         spec.unit);
+    GetParameter(band++)->InitContinuous(entry.name, entry.defaultValue, entry.minimum, entry.maximum, entry.step,
+                                         entry.unit);
   }
 
   BuildEditor(*this, *slot, slotIndex);

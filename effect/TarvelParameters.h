@@ -53,7 +53,7 @@ inline constexpr const char* kGainUnit = "dB";
 
 // One entry per parameter, in the order hosts see them: the five band gains
 // in band order, then the bypass (offered where a format has one).
-struct ParameterSpec {
+struct ParameterEntry {
   ParameterRole role;
   const char* name;    // as the host shows it
   const char* symbol;  // for formats that need one (letters, digits and '_'); never change
@@ -64,7 +64,7 @@ struct ParameterSpec {
   const char* unit;
 };
 
-inline constexpr ParameterSpec kParameterTable[] = {
+inline constexpr ParameterEntry kParameterTable[] = {
     {ParameterRole::kValue, "80 Hz", "gain_80hz", kMinGainDb, kMaxGainDb, kDefaultGainDb, kGainStepDb, kGainUnit},
     {ParameterRole::kValue, "250 Hz", "gain_250hz", kMinGainDb, kMaxGainDb, kDefaultGainDb, kGainStepDb, kGainUnit},
     {ParameterRole::kValue, "800 Hz", "gain_800hz", kMinGainDb, kMaxGainDb, kDefaultGainDb, kGainStepDb, kGainUnit},

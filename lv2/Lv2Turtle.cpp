@@ -83,12 +83,12 @@ std::string Plugin() {
     t += AudioPort(static_cast<int>(index), input, static_cast<int>(input ? index : index - ports.audioInputs));
   }
   std::uint32_t control = ports.FirstControl();
-  for (const ParameterSpec& spec : kParameterTable) {
-    if (spec.role != ParameterRole::kValue) continue;
+  for (const ParameterEntry& entry : kParameterTable) {
+    if (entry.role != ParameterRole::kValue) continue;
     t += " , [\n        a lv2:ControlPort , lv2:InputPort ;\n        lv2:index " + std::to_string(control++) +
-         " ;\n        lv2:symbol \"" + spec.symbol + "\" ;\n        lv2:name \"" + spec.name +
-         "\" ;\n        lv2:default " + Number(spec.defaultValue) + " ;\n        lv2:minimum " + Number(spec.minimum) +
-         " ;\n        lv2:maximum " + Number(spec.maximum) + " ;\n" + UnitLine(spec.unit) + "    ]";
+         " ;\n        lv2:symbol \"" + entry.symbol + "\" ;\n        lv2:name \"" + entry.name +
+         "\" ;\n        lv2:default " + Number(entry.defaultValue) + " ;\n        lv2:minimum " + Number(entry.minimum) +
+         " ;\n        lv2:maximum " + Number(entry.maximum) + " ;\n" + UnitLine(entry.unit) + "    ]";
   }
   t += " , [\n        a lv2:ControlPort , lv2:OutputPort ;\n        lv2:index " + std::to_string(ports.Latency()) +
        " ;\n        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"
