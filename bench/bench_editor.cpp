@@ -45,7 +45,7 @@ AEffect* OpenInstance() {
 void RenderPicture(benchmark::State& state) {
   AEffect* effect = OpenInstance();
   Process(effect, 20);  // a summary of its own for every row and column
-  auto& graphics = dynamic_cast<IGraphics&>(*static_cast<IPlugVST*>(effect->object)->Editor());
+  auto& graphics = dynamic_cast<IGraphics&>(*static_cast<IPlugVST*>(effect->object)->Plug().Editor());
   IControl& control = *graphics.GetControl(0);
   for (auto _ : state) {
     control.Render(graphics);

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   HWND editor = host.EditorWindow();
-  auto& graphics = dynamic_cast<IGraphics&>(*static_cast<IPlugVST*>(effect->object)->Editor());
+  auto& graphics = dynamic_cast<IGraphics&>(*static_cast<IPlugVST*>(effect->object)->Plug().Editor());
   IControl& control = *graphics.GetControl(0);
 
   std::vector<double> ticks, renders;

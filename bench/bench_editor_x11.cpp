@@ -17,6 +17,7 @@
 #include "effect/Tarvel.h"
 #include "gui/IGraphicsX11_x11.h"
 #include "tools/host/X11Window_x11.h"
+#include "vst/IPlugVST.h"
 #include "vst/VstEntry.h"
 
 namespace {
@@ -32,7 +33,7 @@ struct OpenEditor {
     effect = VSTPluginMain(nullptr);
     effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
     if (host) effect->dispatcher(effect, effEditOpen, 0, 0, host->Handle(), 0.0f);
-    graphics = dynamic_cast<IGraphicsX11*>(static_cast<IPlugVST*>(effect->object)->Editor());
+    graphics = dynamic_cast<IGraphicsX11*>(static_cast<IPlugVST*>(effect->object)->Plug().Editor());
   }
   ~OpenEditor() {
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);

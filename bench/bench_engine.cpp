@@ -28,6 +28,7 @@
 
 #include "dsp/ComplexFft.h"
 #include "effect/ConvolutionEngine.h"
+#include "effect/DisplayTap.h"
 #include "effect/EngineWisdom.h"
 #include "effect/InstanceSlot.h"
 #include "effect/KernelDesign.h"
@@ -80,7 +81,8 @@ void Engine(benchmark::State& state, bool crossfadeEveryBlock, std::int64_t plan
   engine.AllocateEngine(kRate);
   if (plans >= 0 && !engine.UsePlans(PlansOfKind(plans))) state.SkipWithError("no such plans");
   InstanceSlot slot;
-  if (plans < 0 && state.range(1) != 0) engine.SetDisplaySlot(&slot);
+  DisplayTap tap;
+  if (plans < 0 && state.range(1) != 0) tap.SetSlot(&slot);
   engine.ResetGains({1.5, 0.7, 1.0, 0.2, 2.0});
   double* out[2] = {outLeft.data(), outRight.data()};
   std::int32_t position = 0;
@@ -90,6 +92,7 @@ void Engine(benchmark::State& state, bool crossfadeEveryBlock, std::int64_t plan
     const double* in[2] = {left.data() + position, right.data() + position};
     slot.CopyDisplayValues({});  // an editor reading the summary keeps it fed
     engine.ProcessBlock(in, out, frames);
+    tap.Feed(engine, frames);
     position = (position + frames) % kSignalFrames;
     benchmark::DoNotOptimize(outLeft.data());
     benchmark::ClobberMemory();

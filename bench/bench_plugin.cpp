@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "effect/ConvolutionEngine.h"
+#include "effect/DisplayTap.h"
 #include "effect/InstanceSlot.h"
 #include "tests/plugin/TestPlug.h"
 #include "tools/host/PluginInstance.h"
@@ -66,13 +67,13 @@ BENCHMARK(BM_DirectCopy);
 
 void BM_BindAndProcessDouble(benchmark::State& state) {
   tarvel::test::TestPlug plug;
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   plug.SetBlockSize(1024);
   Stereo host;
   for (auto _ : state) {
-    plug.ConnectInputsDouble(0, 2, host.inputs);
-    plug.ConnectOutputsDouble(0, 2, host.outputs);
+    plug.Channels().ConnectInputsDouble(0, 2, host.inputs);
+    plug.Channels().ConnectOutputsDouble(0, 2, host.outputs);
     plug.ProcessDouble(kFrames);
     benchmark::DoNotOptimize(host.block.data());
     benchmark::ClobberMemory();
@@ -170,13 +171,15 @@ void BM_EngineAlone(benchmark::State& state) {
   double* out[2] = {outLeft.data(), outRight.data()};
   InstanceSlot slot;
   ConvolutionEngine engine;
-  engine.SetDisplaySlot(&slot);
+  DisplayTap tap;
+  tap.SetSlot(&slot);
   engine.AllocateEngine(kRate);
   engine.ResetGains({1.0, 0.5011872336272722, 1.0, 1.0, 1.0});
   std::size_t position = 0;
   for (auto _ : state) {
     const double* in[2] = {left.data() + position, right.data() + position};
     engine.ProcessBlock(in, out, kFrames);
+    tap.Feed(engine, kFrames);
     position = (position + kFrames) % (kNoiseFrames - kFrames);
     benchmark::DoNotOptimize(outLeft.data());
     benchmark::ClobberMemory();

@@ -10,7 +10,6 @@
 #include "dsp/DspHelpers.h"
 #include "effect/ConvolutionEngineAvx2.h"
 #include "effect/EngineWisdom.h"
-#include "effect/InstanceSlot.h"
 
 namespace tarvel {
 
@@ -32,15 +31,6 @@ private:
 };
 
 bool IsUsableRate(double sampleRate) { return sampleRate > 0.0 && sampleRate < 2147483648.0; }
-
-// Truncates toward zero like a plain conversion, but saturates instead of
-// overflowing on loud signals; NaN gives 0.
-std::int32_t SaturateToInt32(double value) {
-  if (!(value == value)) return 0;
-  if (value >= 2147483647.0) return INT32_MAX;
-  if (value <= -2147483648.0) return INT32_MIN;
-  return static_cast<std::int32_t>(value);
-}
 
 // Both channels side by side: a frame (left, right), which is also a
 // complex value (real, imaginary).
@@ -143,18 +133,6 @@ void MultiplyAdd(double* sum, const double* x, const double* form, std::int32_t 
   for (; k < n; ++k) out[k] += Product(values[k], form, k);
 }
 
-// SaturateToInt32((right + left) * 64) of two frames: the conversion itself
-// gives INT32_MIN for everything below the range, so only the top needs a
-// clamp, and NaN is cleared to 0 before it.
-__m128i PairToDisplay(Pair first, Pair second) {
-  const Pair lefts = __builtin_shufflevector(first, second, 0, 2);
-  const Pair rights = __builtin_shufflevector(first, second, 1, 3);
-  const __m128d sum = _mm_mul_pd(rights + lefts, _mm_set1_pd(64.0));
-  // minpd answers its second operand when one is NaN, so NaN survives to the mask.
-  const __m128d clamped = _mm_and_pd(_mm_min_pd(_mm_set1_pd(2147483647.0), sum), _mm_cmpord_pd(sum, sum));
-  return _mm_cvttpd_epi32(clamped);
-}
-
 }  // namespace
 
 bool ConvolutionEngine::AllocateEngine(double sampleRate) {
@@ -235,11 +213,6 @@ bool ConvolutionEngine::ResetProcessing(double sampleRate) {
   return AllocateEngine(sampleRate);
 }
 
-void ConvolutionEngine::SetDisplaySlot(InstanceSlot* displaySlot) {
-  slot = displaySlot;
-  if (slot != nullptr) slot->DisplayHalves();
-}
-
 bool ConvolutionEngine::UsePlans(std::shared_ptr<const ComplexFft> plans) {
   if (!Allocated() || !plans || plans->Length() != transformLength) return false;
   transforms = std::move(plans);
@@ -308,7 +281,6 @@ void ConvolutionEngine::ProcessBlock(const double* const* inputs, double* const*
       blockFill = 0;
     }
   }
-  FeedDisplay(n);
 }
 
 void ConvolutionEngine::ProcessFullBlock() {
@@ -371,42 +343,10 @@ void ConvolutionEngine::FilterCrossfaded() {
   transforms->Inverse(spectrum.data(), filtered.data());
 }
 
-// Leaves the two channels' sum of the next frames (scaled by 64) beside the
-// previous call's values while the editor reads them; most instances have no
-// editor open, and then this costs one flag per call. The values are worked
-// out two at a time in registers, so that the atomic stores are plain moves
-// of finished values, and they go into the summary's older half, which then
-// becomes the latest: nothing is copied.
-void ConvolutionEngine::FeedDisplay(std::int32_t frames) {
-  if (slot == nullptr) return;
-  unreadFrames = slot->TakeDisplayRead() ? 0 : std::min(unreadFrames + frames, kUnreadFeedFrames);
-  if (unreadFrames >= kUnreadFeedFrames) {
-    // Values from before a pause would not be the previous call's.
-    if (fedLastCall) slot->PublishDisplay(0);
-    fedLastCall = false;
-    return;
-  }
-  const std::int32_t length = std::min(frames, kDisplayFrames);
-  if (length > 0) {
-    std::atomic<std::int32_t>* values = slot->NextDisplayHalf();
-    // The accumulators always hold at least K - 1 >= kDisplayFrames entries
-    // beyond blockFill; the bound only guards against a shorter table row.
-    const std::int32_t available = std::min(length, transformLength - blockFill);
-    const Pair* coming = reinterpret_cast<const Pair*>(accumulators.data()) + blockFill;
-    std::int32_t i = 0;
-    for (; i + 1 < available; i += 2) {
-      const __m128i pair = PairToDisplay(coming[i], coming[i + 1]);
-      values[i].store(_mm_cvtsi128_si32(pair), std::memory_order_relaxed);
-      values[i + 1].store(_mm_cvtsi128_si32(_mm_shuffle_epi32(pair, 1)), std::memory_order_relaxed);
-    }
-    if (i < available) {
-      values[i].store(SaturateToInt32((coming[i][1] + coming[i][0]) * 64.0), std::memory_order_relaxed);
-      ++i;
-    }
-    for (; i < length; ++i) values[i].store(0, std::memory_order_relaxed);
-  }
-  slot->PublishDisplay(length, fedLastCall);
-  if (length > 0) fedLastCall = true;
+const double* ConvolutionEngine::UpcomingOutput() const {
+  return Allocated() ? accumulators.data() + 2 * std::size_t(blockFill) : nullptr;
 }
+
+std::int32_t ConvolutionEngine::UpcomingFrames() const { return Allocated() ? transformLength - blockFill : 0; }
 
 }  // namespace tarvel

@@ -34,8 +34,6 @@
 
 namespace tarvel {
 
-struct InstanceSlot;
-
 class ConvolutionEngine {
 public:
   ConvolutionEngine() = default;
@@ -57,6 +55,10 @@ public:
 
   // Frames between an input sample and the output of the kernel's centre tap.
   std::int32_t Latency() const;
+  // New frames per processed block, which is also how long a gain change's
+  // crossfade lasts, and the kernel length K; 0 while released.
+  std::int32_t Hop() const { return hop; }
+  std::int32_t KernelLength() const { return kernelLength; }
   double DesignRate() const { return designRate; }
 
   // Linear gain of one band, taken over (with a crossfade) at the next full
@@ -79,14 +81,12 @@ public:
   // plans); plans of another length are refused (false).
   bool UsePlans(std::shared_ptr<const ComplexFft> plans);
 
-  // Where each call leaves its audio summary for the editor; null for none.
-  // Creates the slot's summary (allocates). The summary is written only while
-  // something reads it (InstanceSlot::CopyDisplayValues): the writing stops
-  // when it has gone unread for kUnreadFeedFrames frames, and after a pause
-  // the values are announced from the second call on, when the two halves
-  // again hold two consecutive calls.
-  void SetDisplaySlot(InstanceSlot* displaySlot);
-  static constexpr std::int64_t kUnreadFeedFrames = std::int64_t{1} << 20;
+  // The frames the engine emits next, from the next one on, as far as they
+  // are known: UpcomingFrames() (left, right) pairs, at least K - 1 of them
+  // while allocated, none (null) while released. Read between calls (the
+  // display tap, effect/DisplayTap.h).
+  const double* UpcomingOutput() const;
+  std::int32_t UpcomingFrames() const;
 
   // Reads `frames` samples from each of the two inputs and writes as many to
   // each of the two outputs; outputs may alias the inputs. A null input
@@ -102,7 +102,6 @@ private:
   void Filter();
   void FilterCrossfaded();
   void MixCurrentGains();
-  void FeedDisplay(std::int32_t frames);
 
   double designRate = 0.0;
   BandGains targetGains{1.0, 1.0, 1.0, 1.0, 1.0};
@@ -141,10 +140,6 @@ private:
   // No frame has been processed since the allocation or ClearHistory.
   bool fresh = false;
   std::shared_ptr<const ComplexFft> transforms;
-
-  InstanceSlot* slot = nullptr;
-  std::int64_t unreadFrames = kUnreadFeedFrames;  // since the summary was last read
-  bool fedLastCall = false;                        // the latest call with frames wrote the summary
 };
 
 }  // namespace tarvel

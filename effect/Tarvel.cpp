@@ -1,5 +1,6 @@
 #include "effect/Tarvel.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "effect/IDrawControl.h"
@@ -11,38 +12,39 @@ namespace tarvel {
 
 namespace {
 
-constexpr int FourCharCode(const char (&code)[5]) {
-  return static_cast<int>(static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24 |
-                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16 |
-                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8 |
-                          static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
-}
-
 constexpr int PackedVersion() { return kVersionMajor << 16 | kVersionMinor << 8 | kVersionMicro; }
 
 double LinearGain(double decibels) { return std::pow(10.0, decibels / 20.0); }
 
 }  // namespace
 
-Tarvel::Tarvel(TarvelHostArgument host)
-    : TarvelAdapterBase(host, kBandCount, "1-2 2-2", 0, kEffectName, "", kVendorName, PackedVersion(),
-                        FourCharCode("Iplg"), FourCharCode("Kvtm"), 0, false, false, false) {
+Tarvel::Tarvel(IHostRequests& host, double sampleRate)
+    : IPlugBase(&host, kBandCount, kChannelIO, 0, kEffectName, "", kVendorName, PackedVersion(), kUniqueId,
+                kVendorId, 0, false, false, false) {
   LockGuard guard(instanceLock);
+  SetSampleRate(sampleRate);
 
   InstanceRegistry& registry = InstanceRegistry::Instance();
   slotIndex = registry.Claim();
   slot = registry.Slot(slotIndex);
   if (!slot) return;
 
-  for (int i = 0; i < kBandCount; ++i)
-    GetParameter(i)->InitContinuous(kBandNames[i], kDefaultGainDb, kMinGainDb, kMaxGainDb, kGainStepDb, kGainUnit);
+  int band = 0;
+  for (const ParameterEntry& entry : kParameterTable) {
+    if (entry.role == ParameterRole::kBypass) {
+      OfferBypass(entry.name);
+      continue;
+    }
+    GetParameter(band++)->InitContinuous(entry.name, entry.defaultValue, entry.minimum, entry.maximum, entry.step,
+                                         entry.unit);
+  }
 
   BuildEditor(*this, *slot, slotIndex);
 
   BandGains gains{};
   for (int i = 0; i < kBandCount; ++i) gains[i] = LinearGain(GetParameter(i)->Value());
   engine.ResetGains(gains);
-  engine.SetDisplaySlot(slot);
+  tap.SetSlot(slot);
   engine.AllocateEngine(SampleRate());
   SetLatency(engine.Latency());
 }
@@ -67,6 +69,7 @@ void Tarvel::ParameterChanged(int index) {
 
 void Tarvel::ProcessBlock(double** inputs, double** outputs, int frames) {
   engine.ProcessBlock(inputs, outputs, frames);
+  tap.Feed(engine, frames);
 }
 
 void Tarvel::StartAfresh() {
@@ -74,8 +77,15 @@ void Tarvel::StartAfresh() {
   engine.ClearHistory();
 }
 
-std::unique_ptr<TarvelAdapterBase> MakePlugin(TarvelHostArgument host) {
-  auto plug = std::make_unique<Tarvel>(host);
+bool Tarvel::SupportsSampleRate(double rate) const { return IsSupportedSampleRate(rate); }
+
+int Tarvel::TailSamples() const { return engine.Latency() + engine.KernelLength() / 2; }
+
+int Tarvel::CrossfadeSamples() const { return std::max(engine.Hop(), 1); }
+
+std::unique_ptr<IPlugBase> MakePlugin(IHostRequests& host, double sampleRate) {
+  if (!IsSupportedSampleRate(sampleRate)) return nullptr;
+  auto plug = std::make_unique<Tarvel>(host, sampleRate);
   // Every registry record is in use, or the engine refused the host's rate.
   if (!plug->Slot() || plug->Engine().Latency() == 0) return nullptr;
   return plug;

@@ -13,22 +13,23 @@
 #include <cstdint>
 
 #include "effect/ConvolutionEngine.h"
+#include "effect/DisplayTap.h"
 #include "effect/InstanceSlot.h"
-#include "TarvelAdapter.h"
+#include "plugin/IPlugBase.h"
 
 namespace tarvel {
 
-// The base is the module's format adapter (TarvelAdapter.h, chosen by the
-// module's build); the effect itself names no format.
-class Tarvel : public TarvelAdapterBase {
+// Compiled once for every format: the adapter that owns an instance drives
+// it through IPlugBase and answers its requests (IHostRequests).
+class Tarvel final : public IPlugBase {
  public:
   // Claims the lowest free registry record, initialises the five gains, builds
-  // the editor and allocates the engine at the rate the adapter has set
-  // (VST 2.4: the base's initial 44100 Hz; LV2: the host's), which sets the
-  // latency. With every record taken the instance holds none (Slot() is
-  // null), and at a rate the engine refuses it has no engine (latency 0):
+  // the editor and allocates the engine at sampleRate (the adapter's choice:
+  // the core's initial rate, or the host's where the format gives it), which
+  // sets the latency. With every record taken the instance holds none (Slot()
+  // is null), and at a rate the engine refuses it has no engine (latency 0):
   // MakePlugin then refuses it. Entry lock held.
-  explicit Tarvel(TarvelHostArgument host);
+  Tarvel(IHostRequests& host, double sampleRate);
   // Frees the text label, the record (its display summary stays with it) and
   // the engine; the base deletes the editor.
   ~Tarvel() override;
@@ -38,11 +39,17 @@ class Tarvel : public TarvelAdapterBase {
   void ResetProcessing() override;
   // Gains 0 to 4: targetGain = 10^(dB / 20). Other indexes change nothing.
   void ParameterChanged(int index) override;
-  // Filters two channels through the engine.
+  // Filters two channels through the engine and leaves the editor's summary.
   void ProcessBlock(double** inputs, double** outputs, int frames) override;
   // Forgets the audio so far; the gains set until the next frames hold from
   // them, with no crossfade.
   void StartAfresh() override;
+  // After the last input the output rings for the latency plus the kernel's
+  // second half; a gain change is crossfaded over one engine block.
+  int TailSamples() const override;
+  // The rates of the metadata's policy (effect/TarvelParameters.h).
+  bool SupportsSampleRate(double rate) const override;
+  int CrossfadeSamples() const override;
 
   std::int32_t SlotIndex() const { return slotIndex; }
   InstanceSlot* Slot() const { return slot; }
@@ -52,6 +59,7 @@ class Tarvel : public TarvelAdapterBase {
   std::int32_t slotIndex = -1;
   InstanceSlot* slot = nullptr;
   ConvolutionEngine engine;
+  DisplayTap tap;  // the editor's summary of what the engine emits next
 };
 
 }  // namespace tarvel

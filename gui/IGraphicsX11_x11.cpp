@@ -1,8 +1,6 @@
 #include "gui/IGraphicsX11_x11.h"
 
 #include <dlfcn.h>
-#include <sys/ipc.h>
-#include <sys/shm.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 #include "gui/EditorWindow.h"
@@ -26,66 +23,12 @@
 #include <X11/keysym.h>
 #include <X11/extensions/XShm.h>
 
+#include "gui/X11Connections_x11.h"
+#include "gui/X11SharedImage_x11.h"
+
 namespace tarvel {
 
-// Which connections are editors', so that the process-wide error handler
-// keeps their errors and passes every other connection's on. The handler is
-// installed with the first open editor and put back with the last.
-class X11Connections {
- public:
-  static void Add(Display* display, IGraphicsX11* graphics) {
-    std::lock_guard lock(mutex);
-    if (entries.empty()) previous = XSetErrorHandler(&OnError);
-    entries.push_back({display, graphics});
-  }
-
-  static void Remove(Display* display) {
-    std::lock_guard lock(mutex);
-    std::erase_if(entries, [display](const Entry& e) { return e.display == display; });
-    if (!entries.empty()) return;
-    // Someone may have installed a handler over ours meanwhile: keep theirs
-    // (it may chain to ours, which keeps passing errors on to `previous`).
-    XErrorHandler current = XSetErrorHandler(previous);
-    if (current != &OnError) XSetErrorHandler(current);
-  }
-
-  static int OnError(Display* display, XErrorEvent* event) {
-    XErrorHandler chained = nullptr;
-    {
-      std::lock_guard lock(mutex);
-      for (const Entry& e : entries) {
-        if (e.display == display) {
-          ++e.graphics->caughtErrors;
-          return 0;
-        }
-      }
-      chained = previous;
-    }
-    return chained ? chained(display, event) : 0;
-  }
-
-  // The server went away: Xlib would exit the process after its I/O error
-  // handler; returning here leaves the connection dead instead.
-  static void OnIoExit(Display*, void* graphics) { static_cast<IGraphicsX11*>(graphics)->connectionBroken = true; }
-
- private:
-  struct Entry {
-    Display* display;
-    IGraphicsX11* graphics;
-  };
-
-  static inline std::mutex mutex;
-  static inline std::vector<Entry> entries;
-  static inline XErrorHandler previous = nullptr;
-};
-
 namespace {
-
-constexpr std::size_t kEditTextChars = 999;
-constexpr std::uint32_t kFieldInk = 0xFF000000u;
-constexpr std::uint32_t kFieldPaper = 0xFFFFFFFFu;
-constexpr std::uint32_t kFieldBorder = 0xFF808080u;
-constexpr int kFieldHeight = 18;
 
 PixelRect Unite(const PixelRect& a, const PixelRect& b) {
   if (a.IsEmpty()) return b;
@@ -132,13 +75,6 @@ void FolderOf(const char* path, std::string& folder) {
   if (last) folder.assign(path, static_cast<std::size_t>(last - path + 1));
 }
 
-void FillRect(LICE_SysBitmap& bitmap, const PixelRect& r, std::uint32_t colour) {
-  for (int y = r.top; y < r.bottom; ++y) {
-    LICE_Pixel* row = bitmap.Pixels() + static_cast<std::ptrdiff_t>(y) * bitmap.RowStride();
-    std::fill(row + r.left, row + r.right, colour);
-  }
-}
-
 }  // namespace
 
 int KeyCodeForKeysym(unsigned long keysym) {
@@ -162,61 +98,6 @@ IGraphicsX11::IGraphicsX11(IPlugBase& owner, int w, int h, int fps, void* module
       tickPeriod(std::max<std::chrono::steady_clock::duration>(
           kMinTickPeriod, std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(1.0 / FrameRate())))) {}
-
-// An image in a shared memory segment that the X server reads in place: a
-// present is then a copy in memory and one small request, not 2.25 MiB
-// through the connection.
-struct X11SharedImage {
-  Display* display = nullptr;
-  XShmSegmentInfo segment{};
-  XImage* image = nullptr;
-  bool attached = false;
-
-  X11SharedImage() { segment.shmid = -1; }
-  X11SharedImage(const X11SharedImage&) = delete;
-  X11SharedImage& operator=(const X11SharedImage&) = delete;
-  ~X11SharedImage() {
-    if (attached) {
-      XShmDetach(display, &segment);
-      XSync(display, False);
-    }
-    if (image) {
-      image->data = nullptr;  // the segment is not Xlib's to free
-      XDestroyImage(image);
-    }
-    if (segment.shmaddr) shmdt(segment.shmaddr);
-    if (segment.shmid >= 0) shmctl(segment.shmid, IPC_RMID, nullptr);
-  }
-
-  // Null where the server offers no MIT-SHM, cannot attach the segment (a
-  // remote display), or would not take our pixels unconverted.
-  static std::unique_ptr<X11SharedImage> Create(Display* display, Visual* visual, int width, int height,
-                                                const int& caughtErrors) {
-    if (!XShmQueryExtension(display)) return nullptr;
-    auto shared = std::make_unique<X11SharedImage>();
-    shared->display = display;
-    shared->image = XShmCreateImage(display, visual, 24, ZPixmap, nullptr, &shared->segment,
-                                    static_cast<unsigned>(width), static_cast<unsigned>(height));
-    if (!shared->image || shared->image->bits_per_pixel != 32 || shared->image->byte_order != LSBFirst)
-      return nullptr;
-    const auto bytes = static_cast<std::size_t>(shared->image->bytes_per_line) * static_cast<std::size_t>(height);
-    shared->segment.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-    if (shared->segment.shmid < 0) return nullptr;
-    void* address = shmat(shared->segment.shmid, nullptr, 0);
-    if (address == reinterpret_cast<void*>(-1)) return nullptr;
-    shared->segment.shmaddr = shared->image->data = static_cast<char*>(address);
-    shared->segment.readOnly = False;
-    const int errorsBefore = caughtErrors;
-    if (!XShmAttach(display, &shared->segment)) return nullptr;
-    XSync(display, False);  // a refused attach arrives as an error
-    // Marked for removal now: it goes once the server and we have detached.
-    shmctl(shared->segment.shmid, IPC_RMID, nullptr);
-    shared->segment.shmid = -1;
-    if (caughtErrors != errorsBefore) return nullptr;
-    shared->attached = true;
-    return shared;
-  }
-};
 
 IGraphicsX11::~IGraphicsX11() { CloseEditorWindow(); }
 
@@ -287,7 +168,7 @@ void* IGraphicsX11::OpenEditorWindow(void* parent) {
 
 void IGraphicsX11::CloseEditorWindow() {
   CloseEditField();
-  editState = kEditNone;
+  edit.state = kEditNone;
   if (!display) return;
   if (!connectionBroken) {
     // A window that went with its parent is already destroyed: the server's
@@ -336,9 +217,9 @@ bool IGraphicsX11::PresentRect(const PixelRect& rect) {
   image->height = bitmap->PixelHeight();
   image->bytes_per_line = bitmap->RowStride() * 4;
   PixelRect r = rect;
-  if (editControl) {
-    DrawEditField();
-    r = Unite(r, editRect);
+  if (edit.IsOpen()) {
+    edit.Draw(*bitmap);
+    r = Unite(r, edit.rect);
   }
   const int left = std::max(0, r.left);
   const int top = std::max(0, r.top);
@@ -378,22 +259,15 @@ void IGraphicsX11::Tick() {
     // A handler may have reached the host, which may have closed the editor.
     if (!display || connectionBroken) return;
   }
-  if (editControl && editState != kEditNone) {
-    switch (editState) {
+  if (edit.control && edit.state != kEditNone) {
+    switch (edit.state) {
       case kEditRefresh:
-        if (editParam) {
-          char current[Parameter::kTextSize] = {};
-          editParam->FormatForDisplay(editParam->Value(), false, current, sizeof current);
-          if (editText != current) {
-            editText = current;
-            exposed = Unite(exposed, editRect);
-          }
-        }
+        if (edit.Refresh()) exposed = Unite(exposed, edit.rect);
         break;
       case kEditCommit: {
-        const std::string text = editText;
-        IControl* control = editControl;
-        Parameter* parameter = editParam;
+        const std::string text = edit.text;
+        IControl* control = edit.control;
+        Parameter* parameter = edit.param;
         CloseEditField();
         // May reach the host, which may close the editor from there.
         ApplyEditorText(control, parameter, text.c_str());
@@ -405,7 +279,7 @@ void IGraphicsX11::Tick() {
       default:
         break;
     }
-    editState = kEditNone;
+    edit.state = kEditNone;
   }
   if (!window) return;
   PixelRect dirty;
@@ -416,7 +290,7 @@ void IGraphicsX11::Tick() {
   RenderRect(dirty);
   // As on Windows, a field over controls that changed shows their value
   // again at the next tick; typing and exposure alone do not.
-  if (controlsDirty && editControl) editState = kEditRefresh;
+  if (controlsDirty && edit.control) edit.state = kEditRefresh;
   // The frame is on the screen when the tick ends, and errors are in.
   if (display && !connectionBroken) XSync(display, False);
 }
@@ -445,7 +319,7 @@ void IGraphicsX11::HandleEvent(void* raw) {
       break;
   }
   // While the edit field has been clicked into, only a right-click (cancel) gets through.
-  if (editControl && editState == kEditEditing) {
+  if (edit.control && edit.state == kEditEditing) {
     if (event.type == KeyPress) HandleEditKey(&event);
     return;
   }
@@ -472,7 +346,7 @@ void IGraphicsX11::HandleEvent(void* raw) {
       if (event.xcrossing.mode == NotifyNormal && !captured && TrackHover()) DispatchMouseLeave();
       return;
     case KeyPress: {
-      if (editControl) {
+      if (edit.control) {
         HandleEditKey(&event);
         return;
       }
@@ -486,8 +360,8 @@ void IGraphicsX11::HandleEvent(void* raw) {
 }
 
 void IGraphicsX11::HandleButtonPress(int x, int y, unsigned int button, unsigned int state, unsigned long time) {
-  if (editControl && editState == kEditEditing) {
-    if (button == Button3) editState = kEditCancel;
+  if (edit.control && edit.state == kEditEditing) {
+    if (button == Button3) edit.state = kEditCancel;
     return;
   }
   const MouseMods mods = ModsOf(state | ButtonMask(button));
@@ -500,20 +374,20 @@ void IGraphicsX11::HandleButtonPress(int x, int y, unsigned int button, unsigned
   XSetInputFocus(display, window, RevertToParent, CurrentTime);
   if (button == Button3) {
     lastPressCounts = false;
-    if (editControl) {
-      editState = kEditCancel;
+    if (edit.control) {
+      edit.state = kEditCancel;
       return;
     }
     captured = true;
     DispatchMouseDown(x, y, mods);
     return;
   }
-  if (editControl) {
-    if (Inside(editRect, x, y)) {
-      editState = kEditEditing;
+  if (edit.control) {
+    if (Inside(edit.rect, x, y)) {
+      edit.state = kEditEditing;
       return;
     }
-    editState = kEditCommit;
+    edit.state = kEditCommit;
   }
   if (lastPressCounts && time - lastPressTime <= kDoubleClickMs && std::abs(x - lastPressX) <= 2 &&
       std::abs(y - lastPressY) <= 2) {
@@ -534,102 +408,55 @@ void IGraphicsX11::HandleEditKey(void* raw) {
   char typed[8] = {};
   KeySym keysym = NoSymbol;
   const int count = XLookupString(&e, typed, sizeof typed, &keysym, nullptr);
+  bool changed = false;
   switch (keysym) {
     case XK_Return:
     case XK_KP_Enter:
-      editState = kEditCommit;
+      edit.state = kEditCommit;
       return;
     case XK_Escape:
-      editState = kEditCancel;
+      edit.state = kEditCancel;
       return;
     case XK_BackSpace:
-      if (!editReadOnly && !editText.empty()) editText.pop_back();
+      changed = edit.Backspace();
       break;
-    default: {
+    default:
       // One Latin-1 character, which the bitmap font's Windows-1252 codes share.
-      const auto c = static_cast<unsigned char>(typed[0]);
-      if (editReadOnly || count != 1 || c < 32 || c == 127 || editText.size() >= kEditTextChars) return;
-      editText.push_back(typed[0]);
+      changed = count == 1 && edit.Type(typed[0]);
       break;
-    }
   }
-  exposed = Unite(exposed, editRect);
+  if (changed || keysym == XK_BackSpace) exposed = Unite(exposed, edit.rect);
 }
 
 void IGraphicsX11::OpenValueEditor(IControl* control, Parameter* parameter) {
-  if (!control || !parameter || editControl || !window) return;
+  if (!control || !parameter || edit.control || !window) return;
   const ValueEditorStart start = StartValueEditor(*control, *parameter);
   const int cx = start.centreX, cy = start.centreY;
   // A list parameter takes one of its display texts, typed.
   const int w = start.listed ? ValueListSize(*parameter).width : 72;
-  OpenEditField(control, parameter, PixelRect{cx - w / 2, cy - kFieldHeight / 2, cx - w / 2 + w, cy + kFieldHeight / 2},
-                start.text);
+  constexpr int h = EditField::kHeight;
+  OpenEditField(control, parameter, PixelRect{cx - w / 2, cy - h / 2, cx - w / 2 + w, cy + h / 2}, start.text);
 }
 
 void IGraphicsX11::OpenTextEditor(IControl* control) {
   auto* textControl = dynamic_cast<ITextControl*>(control);
-  if (!textControl || editControl || !window) return;
+  if (!textControl || edit.control || !window) return;
   OpenEditField(control, nullptr, control->DrawRect(), textControl->Text());
-  editReadOnly = !textControl->Editable();
-  editPassword = textControl->Password();
+  edit.readOnly = !textControl->Editable();
+  edit.password = textControl->Password();
 }
 
 void IGraphicsX11::OpenEditField(IControl* control, Parameter* parameter, const PixelRect& rect, const char* text) {
-  // Kept inside the window, at least 8 by 8 pixels.
-  const int w = std::clamp(rect.right - rect.left, 8, Width());
-  const int h = std::clamp(rect.bottom - rect.top, 8, Height());
-  const int left = std::clamp(rect.left, 0, Width() - w);
-  const int top = std::clamp(rect.top, 0, Height() - h);
-  editRect = PixelRect{left, top, left + w, top + h};
-  editControl = control;
-  editParam = parameter;
-  editText.assign(text ? text : "");
-  editReadOnly = false;
-  editPassword = false;
-  editState = kEditNone;
-  editLabel = CreateTextLabel(TextFont(), 0, 0, kAlignLeft);
-  exposed = Unite(exposed, editRect);
+  edit.Open(control, parameter, rect, Width(), Height(), text, TextFont());
+  exposed = Unite(exposed, edit.rect);
 }
 
 void IGraphicsX11::CloseEditField() {
-  if (!editControl) return;
-  editControl = nullptr;
-  editParam = nullptr;
-  editText.clear();
-  FreeTextLabel(std::move(editLabel));
+  if (!edit.IsOpen()) return;
+  edit.Close();
   // What lay under the field is painted again.
   MarkAllDirty();
-  exposed = Unite(exposed, editRect);
-}
-
-void IGraphicsX11::DrawEditField() {
-  LICE_SysBitmap* bitmap = DrawBitmap();
-  const PixelRect& r = editRect;
-  if (!bitmap || r.right > bitmap->PixelWidth() || r.bottom > bitmap->PixelHeight()) return;
-  FillRect(*bitmap, r, kFieldBorder);
-  FillRect(*bitmap, PixelRect{r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, kFieldPaper);
-  if (!editLabel) return;
-  const std::string shown = editPassword ? std::string(editText.size(), '*') : editText;
-  // The end of the text, as much as fits, with the caret after it.
-  const int room = r.right - r.left - 6;
-  const BitmapFont& font = *editLabel->font;
-  std::size_t first = shown.size() > editLabel->text.size() - 1 ? shown.size() - (editLabel->text.size() - 1) : 0;
-  std::size_t last = shown.size();
-  while (first < last) {  // the first start whose tail fits
-    const std::size_t middle = first + (last - first) / 2;
-    if (MeasureText(shown.c_str() + middle, font) <= room) {
-      last = middle;
-    } else {
-      first = middle + 1;
-    }
-  }
-  const char* tail = shown.c_str() + first;
-  std::snprintf(editLabel->text.data(), editLabel->text.size(), "%s", tail);
-  editLabel->x = r.left + 2;
-  editLabel->y = r.top + std::max(0, (r.bottom - r.top - font.cellHeight) / 2);
-  DrawTextLabel(*editLabel, bitmap->Pixels(), kFieldInk, bitmap->RowStride(), r.bottom);
-  const int caret = std::min(r.left + 2 + (*tail ? MeasureText(tail, font) : 2), r.right - 3);
-  FillRect(*bitmap, PixelRect{caret, r.top + 3, caret + 1, r.bottom - 3}, kFieldInk);
+  exposed = Unite(exposed, edit.rect);
 }
 
 void IGraphicsX11::GetHostFolder(std::string& folder) {

@@ -10,8 +10,8 @@
 // through the connection otherwise.
 //
 // The in-window value and text editors are an edit field drawn over the
-// controls with the module's bitmap font; they follow the Windows editor's
-// states and apply their result at the next tick. File and colour choosers
+// controls with the module's bitmap font (gui/EditField.h, portable); they
+// follow the Windows editor's states and apply their result at the next tick. File and colour choosers
 // and links answer "nothing chosen".
 //
 // Threads: everything runs on the host's GUI thread, inside its editor calls;
@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 
+#include "gui/EditField.h"
 #include "gui/IGraphics.h"
 
 struct _XDisplay;
@@ -75,9 +76,9 @@ class IGraphicsX11 final : public IGraphics {
   // controls painted and presented.
   void Tick();
 
-  TextEditState EditState() const { return editState; }
-  bool EditFieldOpen() const { return editControl != nullptr; }
-  const std::string& EditText() const { return editText; }
+  TextEditState EditState() const { return edit.state; }
+  bool EditFieldOpen() const { return edit.IsOpen(); }
+  const std::string& EditText() const { return edit.text; }
   // Whether the window is presented through shared memory.
   bool PresentsShared() const { return sharedImage != nullptr; }
   // The number of X errors the handler caught on this editor's connection.
@@ -92,7 +93,6 @@ class IGraphicsX11 final : public IGraphics {
   void HandleEditKey(void* keyEvent);
   void OpenEditField(IControl* control, Parameter* parameter, const PixelRect& rect, const char* text);
   void CloseEditField();
-  void DrawEditField();
   void ReleaseConnection();
 
   void* moduleHandle;
@@ -118,14 +118,7 @@ class IGraphicsX11 final : public IGraphics {
   bool lastPressCounts = false;
 
   // The in-window edit field.
-  IControl* editControl = nullptr;
-  Parameter* editParam = nullptr;
-  PixelRect editRect;
-  std::string editText;
-  bool editReadOnly = false;
-  bool editPassword = false;
-  TextEditState editState = kEditNone;
-  std::unique_ptr<TextLabel> editLabel;
+  EditField edit;
 };
 
 // The editor's key number for an X11 keysym, or -1 for keys it ignores: the

@@ -9,29 +9,19 @@
 #include "effect/PluginFactory.h"
 #include "lv2/IPlugLV2.h"
 #include "lv2/Lv2Uris.h"
-#include "plugin/RecursiveLock.h"
+#include "plugin/AdapterCore.h"
 
 namespace tarvel {
 namespace {
 
-// Serialises whole constructions across threads, as the VST 2.4 entry does.
-RecursiveLock& EntryLock() {
-  static RecursiveLock lock;
-  return lock;
-}
-
 IPlugLV2* InstanceOf(LV2_Handle handle) { return static_cast<IPlugLV2*>(handle); }
 
-LV2_Handle Instantiate(const LV2_Descriptor*, double sampleRate, const char*, const LV2_Feature* const* features) {
-  LockGuard guard(EntryLock());
-  try {
-    // Null for a rate the engine cannot serve, or with every instance record taken.
-    std::unique_ptr<IPlugLV2> plug = MakePlugin(Lv2Host{sampleRate, features});
-    return plug.release();  // the host owns it until cleanup
-  } catch (...) {
-    // No exception may unwind into the host.
-    return nullptr;
-  }
+LV2_Handle Instantiate(const LV2_Descriptor*, double sampleRate, const char*, const LV2_Feature* const*) {
+  // Null for a rate the engine cannot serve, or with every instance record
+  // taken; the host owns the instance until cleanup.
+  return GuardedBuild([sampleRate] {
+    return IPlugLV2::Create([sampleRate](IHostRequests& host) { return MakePlugin(host, sampleRate); }).release();
+  });
 }
 
 void ConnectPort(LV2_Handle handle, std::uint32_t port, void* data) {

@@ -1,13 +1,14 @@
 // Writes the bundle's Turtle, manifest.ttl and tarvel.ttl, into the folder
 // given as the only argument, from the effect's parameter table and the
-// port order of IPlugLV2: the build runs it, so the data always matches the
-// code.
+// port order of lv2/Lv2Ports.h: the build runs it, so the data always matches
+// the code.
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "effect/TarvelParameters.h"
+#include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
 
 namespace tarvel {
@@ -28,13 +29,6 @@ std::string Number(double value) {
   return text;
 }
 
-// LV2 reads an odd minor version, and 0, as an experimental plug-in that hosts
-// hide by default. A release maps the project's major.minor to an even minor
-// version that grows with it (1.0 -> 200, 1.1 -> 202, 2.0 -> 400) and keeps
-// its micro version.
-constexpr int kLv2MinorVersion = 2 * (100 * kVersionMajor + kVersionMinor);
-static_assert(kVersionMinor < 100 && kLv2MinorVersion >= 2 && kLv2MinorVersion % 2 == 0);
-
 std::string Manifest() {
   std::string t = kPrefixes;
   t += "<" + std::string(kLv2PluginUri) + ">\n    a lv2:Plugin ;\n    lv2:binary <" + kLv2BinaryName +
@@ -42,6 +36,11 @@ std::string Manifest() {
   t += "<" + std::string(kLv2UiUri) + ">\n    a ui:X11UI ;\n    ui:binary <" + kLv2BinaryName +
        "> ;\n    rdfs:seeAlso <tarvel.ttl> .\n";
   return t;
+}
+
+// The LV2 unit of a parameter's unit text, as a Turtle line ("" for none).
+std::string UnitLine(const char* unit) {
+  return std::string(unit) == "dB" ? "        units:unit units:db ;\n" : "";
 }
 
 std::string AudioPort(int index, bool input, int channel) {
@@ -74,27 +73,37 @@ std::string Plugin() {
   t += "    pg:mainInput <" + std::string(kLv2InputGroupUri) + "> ;\n";
   t += "    pg:mainOutput <" + std::string(kLv2OutputGroupUri) + "> ;\n";
   t += "    ui:ui <" + std::string(kLv2UiUri) + "> ;\n";
-  // Port order of IPlugLV2: audio inputs, audio outputs, one control input
-  // per parameter, the latency output.
+  // The ports in the order of lv2/Lv2Ports.h, which the adapter connects.
+  constexpr Lv2PortLayout ports = kTarvelPorts;
+  static_assert(ports.audioInputs == 2 && ports.audioOutputs == 2, "the port groups are stereo pairs");
   t += "    lv2:port\n";
-  int index = 0;
-  for (const bool input : {true, false}) {
-    for (int channel = 0; channel < 2; ++channel) {
-      if (index > 0) t += " , ";
-      t += AudioPort(index++, input, channel);
-    }
+  for (std::uint32_t index = 0; index < ports.FirstControl(); ++index) {
+    const bool input = index < ports.audioInputs;
+    if (index > 0) t += " , ";
+    t += AudioPort(static_cast<int>(index), input, static_cast<int>(input ? index : index - ports.audioInputs));
   }
-  for (int band = 0; band < kBandCount; ++band) {
-    t += " , [\n        a lv2:ControlPort , lv2:InputPort ;\n        lv2:index " + std::to_string(index++) +
-         " ;\n        lv2:symbol \"" + kBandSymbols[band] + "\" ;\n        lv2:name \"" + kBandNames[band] +
-         "\" ;\n        lv2:default " + Number(kDefaultGainDb) + " ;\n        lv2:minimum " + Number(kMinGainDb) +
-         " ;\n        lv2:maximum " + Number(kMaxGainDb) + " ;\n        units:unit units:db ;\n    ]";
+  std::uint32_t control = ports.FirstControl();
+  for (const ParameterEntry& entry : kParameterTable) {
+    if (entry.role != ParameterRole::kValue) continue;
+    t += " , [\n        a lv2:ControlPort , lv2:InputPort ;\n        lv2:index " + std::to_string(control++) +
+         " ;\n        lv2:symbol \"" + entry.symbol + "\" ;\n        lv2:name \"" + entry.name +
+         "\" ;\n        lv2:default " + Number(entry.defaultValue) + " ;\n        lv2:minimum " + Number(entry.minimum) +
+         " ;\n        lv2:maximum " + Number(entry.maximum) + " ;\n" + UnitLine(entry.unit) + "    ]";
   }
-  t += " , [\n        a lv2:ControlPort , lv2:OutputPort ;\n        lv2:index " + std::to_string(index++) +
+  t += " , [\n        a lv2:ControlPort , lv2:OutputPort ;\n        lv2:index " + std::to_string(ports.Latency()) +
        " ;\n        lv2:symbol \"latency\" ;\n        lv2:name \"Latency\" ;\n"
        "        lv2:designation lv2:latency ;\n"
        "        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n"
-       "        units:unit units:frame ;\n    ] .\n\n";
+       "        units:unit units:frame ;\n    ]";
+  // The table's bypass, as hosts know it: lv2:enabled, 0 bypasses.
+  if (ports.enabled) {
+    t += " , [\n        a lv2:ControlPort , lv2:InputPort ;\n        lv2:index " + std::to_string(ports.Enabled()) +
+         " ;\n        lv2:symbol \"enabled\" ;\n        lv2:name \"Enabled\" ;\n"
+         "        lv2:designation lv2:enabled ;\n"
+         "        lv2:portProperty lv2:toggled ;\n"
+         "        lv2:default 1 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1 ;\n    ]";
+  }
+  t += " .\n\n";
 
   t += "<" + std::string(kLv2UiUri) + ">\n    a ui:X11UI ;\n";
   t += "    lv2:requiredFeature ui:parent , <http://lv2plug.in/ns/ext/instance-access> ;\n";

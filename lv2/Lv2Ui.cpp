@@ -41,14 +41,14 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2U
   void* parent = const_cast<void*>(FeatureData(features, LV2_UI__parent));
   const auto* resize = static_cast<const LV2UI_Resize*>(FeatureData(features, LV2_UI__resize));
   // One editor per instance: a second UI of the same instance is refused.
-  if (!plug || !parent || !widget || !plug->Editor() || plug->HasUi()) return nullptr;
+  if (!plug || !parent || !widget || !plug->Plug().Editor() || plug->HasUi()) return nullptr;
   try {
     auto ui = std::make_unique<Lv2Ui>();
     ui->plug = plug;
-    ui->editor = plug->Editor();
-    ui->pendingValues.assign(static_cast<std::size_t>(plug->ParameterCount()), 0.0f);
-    ui->pending.assign(static_cast<std::size_t>(plug->ParameterCount()), 0);
-    void* window = ui->editor->OpenEditorWindow(parent);
+    ui->editor = plug->Plug().Editor();
+    ui->pendingValues.assign(static_cast<std::size_t>(plug->Plug().ParameterCount()), 0.0f);
+    ui->pending.assign(static_cast<std::size_t>(plug->Plug().ParameterCount()), 0);
+    void* window = plug->OpenEditor(parent);  // outside the instance lock
     if (!window) return nullptr;
     if (resize && resize->ui_resize) resize->ui_resize(resize->handle, ui->editor->Width(), ui->editor->Height());
     plug->SetUiWriter(write, controller);
@@ -62,7 +62,7 @@ LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2U
 void Cleanup(LV2UI_Handle handle) {
   std::unique_ptr<Lv2Ui> ui(static_cast<Lv2Ui*>(handle));
   if (!ui) return;
-  ui->editor->CloseEditorWindow();
+  ui->plug->CloseEditor();
   ui->plug->SetUiWriter(nullptr, nullptr);
 }
 
@@ -84,7 +84,7 @@ int Idle(LV2UI_Handle handle) {
     ui->pending[i] = 0;
     ui->editor->PushParameterToControls(static_cast<int>(i), ui->pendingValues[i], false);
   }
-  ui->editor->Idle();
+  ui->plug->TickEditor();
   return 0;
 }
 

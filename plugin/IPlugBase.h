@@ -2,7 +2,9 @@
 // The host-independent core of every plug-in instance: parameters, presets,
 // the channel configuration and the buffers through which audio reaches the
 // effect, sample rate, block size and latency, the attached editor, and the
-// instance lock. The host adapter and the effect derive from it.
+// instance lock. The effect derives from it and names no format; each format
+// adapter owns one instance, drives it through the operations below and
+// answers its requests to the host (IHostRequests).
 //
 // Threads: the host's GUI thread carries the dispatcher and the editor; the
 // host's audio thread carries the process calls and may carry dispatcher and
@@ -10,15 +12,19 @@
 // processing never overlaps a parameter change, a state load or a rate change.
 //
 // Processing: a process call binds the host's buffers (Connect*), then runs
-// Process*. Calls longer than blockSize are processed in pieces of at most
-// blockSize frames, so no scratch buffer is ever overrun; nothing allocates.
+// Process*; the channels and their binding are a ChannelBinding
+// (plugin/ChannelBinding.h), which calls ProcessBlock in pieces of at most
+// blockSize frames. Nothing on that path allocates.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "plugin/ChannelBinding.h"
 #include "plugin/GrowBuffer.h"
 #include "plugin/IEditor.h"
+#include "plugin/IHostRequests.h"
 #include "plugin/Parameter.h"
 #include "plugin/RecursiveLock.h"
 #include "plugin/StateChunk.h"
@@ -37,34 +43,20 @@ struct MidiMessage {
   std::uint8_t data2 = 0;
 };
 
-struct InputChannel {
-  bool connected = false;
-  int slot = 0;  // entry of inputSlots this channel controls
-  GrowBuffer scratch;
-  // The host buffer bound for the current process call (one or neither).
-  const float* floatSource = nullptr;
-  double* doubleSource = nullptr;
-};
-
-struct OutputChannel {
-  bool connected = false;
-  int slot = 0;  // entry of outputSlots this channel controls
-  GrowBuffer scratch;
-  // The host buffer bound for the current process call (one or neither).
-  float* floatDestination = nullptr;
-  double* doubleDestination = nullptr;
-};
-
 // Writes nothing; the arguments are still evaluated at every trace point.
 void Trace(const char* tag, int line, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
-class IPlugBase {
+class IPlugBase : public BlockProcessor {
  public:
   static constexpr int kNameSize = 128;  // effect, product and vendor names, with terminator
   static constexpr std::int32_t kChunkMagic = 0x70666674;
   static constexpr std::int32_t kChunkVersion = 0x00010000;
+  // The rate an instance has until its host sets one.
+  static constexpr double kInitialSampleRate = 44100.0;
 
-  IPlugBase(int parameterCount, const char* channelIOText, int presetCount, const char* effectName,
+  // host: where the requests to the host go (the adapter that owns the
+  // instance, which outlives it); null sends none.
+  IPlugBase(IHostRequests* host, int parameterCount, const char* channelIOText, int presetCount, const char* effectName,
             const char* productName, const char* vendorName, int vendorVersion, int uniqueId, int vendorId,
             int latency, bool usesMidi, bool usesChunks, bool isInstrument);
   IPlugBase(const IPlugBase&) = delete;
@@ -73,7 +65,8 @@ class IPlugBase {
   // ---- Virtual operations, in table order ----
 
   // Deletes the editor first, then parameters, presets and channel records.
-  // Called on the GUI thread by the adapter's effClose, outside the lock.
+  // Called on the GUI thread by the adapter that owns the instance, outside
+  // the lock.
   virtual ~IPlugBase();
 
   // Clears processing state after a rate, block size or activation change.
@@ -88,10 +81,12 @@ class IPlugBase {
   // Processes frames (<= blockSize) samples from inputs to outputs. Audio
   // thread, under the instance lock; never allocates, blocks or throws. An
   // array with no channels is null. Base: passes inputs through.
-  virtual void ProcessBlock(double** inputs, double** outputs, int frames);
+  void ProcessBlock(double** inputs, double** outputs, int frames) override;
 
-  // The editor window was opened / is about to close. GUI thread, under the
-  // lock. Base: nothing.
+  // The editor window was opened / is about to close. GUI thread; under the
+  // lock only where the format's dispatcher holds it (VST 2.4): an effect
+  // that shares state with the audio path here takes the lock itself.
+  // Base: nothing.
   virtual void EditorOpened();
   virtual void EditorClosed();
 
@@ -111,44 +106,16 @@ class IPlugBase {
   virtual bool SaveState(StateChunk& chunk);
   virtual int LoadState(const StateChunk& chunk, int start);
 
-  // Requests to the host, filled in by the adapter; none may allocate. The
-  // gestures come from the editor (GUI thread, no lock held), the report from
-  // SetParameterFromGUI (GUI thread, under the lock), the display update from
-  // any thread, the time queries from the audio thread under the lock.
-  virtual void BeginParameterGesture(int index) = 0;
-  virtual void ReportParameterToHost(int index, double normalized) = 0;
-  virtual void EndParameterGesture(int index) = 0;
-  virtual void RequestHostDisplayUpdate() = 0;
-  virtual int HostSamplePosition() = 0;
-  virtual double HostTempo() = 0;
-  virtual void HostTimeSignature(int& numerator, int& denominator) = 0;
-
-  // The host's identifier (see SetHost). Dispatcher thread, under the lock.
-  // Base: hostIdentifier as it stands.
-  virtual int HostId();
-
-  // The editor's size was set. GUI thread, under the lock.
-  virtual void EditorResized(int width, int height) = 0;
-  // Once-only host-dependent setup at effOpen. Dispatcher thread, under the lock.
-  virtual void HostSpecificSetup() = 0;
-
   // Takes ownership of the editor (null is ignored): shows every parameter's
-  // normalised value in it and lets it create its bitmaps. Constructor or GUI
-  // thread; takes the lock; allocates.
-  virtual void AttachEditor(std::unique_ptr<IEditor> newEditor);
+  // normalised value in it, lets it create its bitmaps and reports its size
+  // to the host. Constructor or GUI thread; takes the lock; allocates.
+  void AttachEditor(std::unique_ptr<IEditor> newEditor);
 
   // Sizes every channel's scratch buffer to frames doubles, zero-filled; the
   // same size leaves them untouched. Dispatcher thread, under the lock,
   // outside processing; allocates. Returns false (nothing changed) for a size
   // below 1 or that cannot be allocated.
   virtual bool SetBlockSize(int frames);
-
-  // Latency in samples. Constructor or dispatcher thread, under the lock.
-  virtual void SetLatency(int samples);
-
-  // MIDI to the host. Audio thread, under the lock; must not allocate.
-  virtual bool SendMidi(const MidiMessage& message) = 0;
-  virtual bool SendMidiList(const ValueList<MidiMessage>& messages) = 0;
 
   // Parameter and bank state. Dispatcher thread, under the lock (the two
   // parameter operations take it themselves); may allocate. Loads either
@@ -166,13 +133,43 @@ class IPlugBase {
   // lock; must not allocate. Base: nothing.
   virtual void StartAfresh();
 
+  // ---- Requests to the host (IHostRequests), through the owning adapter ----
+  // The editor's gestures (GUI thread, no lock held) and reports (under the
+  // lock), the display update from any thread, the time queries and MIDI from
+  // the audio thread under the lock. None allocates.
+  void BeginParameterGesture(int index);
+  void ReportParameterToHost(int index, double normalized);
+  void EndParameterGesture(int index);
+  void RequestHostDisplayUpdate();
+  int HostSamplePosition();
+  double HostTempo();
+  void HostTimeSignature(int& numerator, int& denominator);
+  int HostId();
+  // The editor's size was set (its graphics object calls this). GUI thread.
+  void EditorResized(int width, int height);
+  // Each message offered to the host in turn; true when it took every one.
+  bool SendMidi(const MidiMessage& message);
+  bool SendMidiList(const ValueList<MidiMessage>& messages);
+
+  // What the effect's processing implies, for the adapters that report or
+  // match it. Under the lock. TailSamples: frames the output still rings
+  // for after the last input, latency included (base: the latency).
+  // CrossfadeSamples: how long the effect's own transitions last, which a
+  // bypass switch matches (base: 1, an immediate switch).
+  virtual int TailSamples() const;
+  virtual int CrossfadeSamples() const;
+  // Whether the plug-in is designed for this sample rate; adapters whose
+  // host may be refused a rate ask here (base: any positive finite rate).
+  virtual bool SupportsSampleRate(double rate) const;
+
   // ---- Non-virtual operations ----
+
+  // Latency in samples, also told to the host. Constructor or dispatcher
+  // thread, under the lock.
+  void SetLatency(int samples);
 
   // True if some channel configuration matches; a negative count matches any.
   bool LegalIO(int inputs, int outputs) const;
-  // Records the host's product text and packed version (0xMMMMmmpp) and maps
-  // the text to a host identifier.
-  void SetHost(const char* hostName, int version);
   // The editor changed a parameter: sets it, tells the host, tells the effect.
   // Editor thread; takes the lock. A NaN or an index outside the list is
   // ignored.
@@ -181,18 +178,9 @@ class IPlugBase {
   // The vendor version packed, or in decimal coding ((major*100)+minor)*100+patch.
   int EffectVersion(bool decimal) const;
 
-  // Channels [first, first + count) become connected or not; a channel that
-  // becomes unconnected reads zeros from its scratch.
-  void SetInputConnections(int first, int count, bool connected);
-  void SetOutputConnections(int first, int count, bool connected);
-
-  // Binding for one process call: the k-th host buffer goes to the k-th
-  // connected channel of the range. A null array or buffer reads zeros / is
-  // not written. Audio thread, under the lock; never allocates.
-  void ConnectInputsFloat(int first, int count, float* const* buffers);
-  void ConnectInputsDouble(int first, int count, double* const* buffers);
-  void ConnectOutputsFloat(int first, int count, float* const* buffers);
-  void ConnectOutputsDouble(int first, int count, double* const* buffers);
+  // The channels: their connections (dispatcher thread) and the binding of
+  // the host's buffers for one process call (audio thread, under the lock).
+  ChannelBinding& Channels() { return channels; }
 
   // Run ProcessBlock over frames (in pieces of at most blockSize) and deliver
   // the outputs: replacing the host's float buffers, adding to them, or
@@ -234,25 +222,33 @@ class IPlugBase {
   int PresetCount() const { return presets.Count(); }
   Preset* GetPreset(int index) const { return presets.Get(index); }
   int CurrentPreset() const { return currentPreset; }
-  int InputChannelCount() const { return inputChannels.Count(); }
-  int OutputChannelCount() const { return outputChannels.Count(); }
-  InputChannel* GetInputChannel(int index) const { return inputChannels.Get(index); }
-  OutputChannel* GetOutputChannel(int index) const { return outputChannels.Get(index); }
+  int InputChannelCount() const { return channels.InputCount(); }
+  int OutputChannelCount() const { return channels.OutputCount(); }
+  InputChannel* GetInputChannel(int index) const { return channels.Input(index); }
+  OutputChannel* GetOutputChannel(int index) const { return channels.Output(index); }
   const char* EffectName() const { return effectName; }
   const char* ProductName() const { return productName; }
   const char* VendorName() const { return vendorName; }
   int UniqueId() const { return uniqueId; }
   int VendorId() const { return vendorId; }
+  bool UsesMidi() const { return usesMidi; }
   bool UsesChunks() const { return usesChunks; }
   bool IsInstrument() const { return isInstrument; }
-  int HostVersion() const { return hostVersion; }
   double SampleRate() const { return sampleRate; }
-  int BlockSize() const { return blockSize; }
+  int BlockSize() const { return channels.BlockSize(); }
   int Latency() const { return latency; }
   IEditor* Editor() const { return editor.get(); }
+  // The name of the bypass the plug-in's table offers, or null for none;
+  // adapters whose format has a bypass implement and map it.
+  const char* BypassName() const { return bypassName; }
   RecursiveLock& InstanceLock() { return instanceLock; }
 
  protected:
+  // The table's bypass entry (a text that outlives the instance). Constructor.
+  void OfferBypass(const char* name) { bypassName = name; }
+
+  IHostRequests* hostRequests;
+  const char* bypassName = nullptr;
   PtrList<ChannelPair> channelPairs;
   PtrList<Parameter> parameters;
   PtrList<Preset> presets;
@@ -264,24 +260,20 @@ class IPlugBase {
   int uniqueId;
   int vendorId;
   int vendorVersion;
-  int hostIdentifier = -1;
-  int hostVersion = 0;
+  bool usesMidi;
   bool usesChunks;
   bool isInstrument;
-  double sampleRate = 44100.0;
-  int blockSize = 0;
+  double sampleRate = kInitialSampleRate;
   int latency;
   std::unique_ptr<IEditor> editor;
-  std::vector<double*> inputSlots;
-  std::vector<double*> outputSlots;
-  PtrList<InputChannel> inputChannels;
-  PtrList<OutputChannel> outputChannels;
+  ChannelBinding channels;
 
  private:
-  enum class Delivery { kToFloat, kAccumulateFloat, kDouble };
-  void ProcessInPieces(int frames, Delivery delivery);
-  void EndBinding();
   int BankEnd(const StateChunk& chunk, int start) const;
 };
+
+// How an adapter builds the plug-in it owns: the factory gets the adapter as
+// the host the plug-in reports to and answers the plug-in, or null.
+using PlugFactory = std::function<std::unique_ptr<IPlugBase>(IHostRequests&)>;
 
 }  // namespace tarvel

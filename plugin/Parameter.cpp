@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tarvel {
@@ -56,6 +57,23 @@ double Parameter::NormalizeValue(double v) const {
   if (std::isnan(v) || !(max > min)) return 0.0;
   v = std::clamp(v, min, max);
   return std::pow((v - min) / (max - min), 1.0 / shape);
+}
+
+double Parameter::RealFromNormalized(double x) const { return FromNormalized(std::clamp(x, 0.0, 1.0)); }
+
+bool Parameter::ValueForTypedText(const char* text, TypedText reading, double& real) const {
+  if (!text) return false;
+  int listed = 0;
+  if (displayTexts.Count() && ValueForDisplayText(text, listed)) {
+    real = listed;
+    return true;
+  }
+  char* end = nullptr;
+  double v = std::strtod(text, &end);
+  if (reading == TypedText::kStrict && (end == text || std::isnan(v))) return false;
+  if (negateDisplay) v = -v;
+  real = std::isnan(v) ? 0.0 : v;  // "nan" is text, not a number
+  return true;
 }
 
 void Parameter::FormatForDisplay(double v, bool isNormalized, char* out, std::size_t outSize) const {

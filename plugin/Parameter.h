@@ -14,6 +14,11 @@
 
 namespace tarvel {
 
+// What an entry of a plug-in's parameter table is for: a value the effect
+// uses (a Parameter of IPlugBase), or the bypass, which the adapters
+// implement (plugin/BypassPath) and map onto their format's own.
+enum class ParameterRole { kValue, kBypass };
+
 class Parameter {
  public:
   // Codes 1 (switch) and 3 (choice) with display texts are offered as a drop-down list by the editor.
@@ -34,6 +39,18 @@ class Parameter {
 
   double NormalizedValue() const { return NormalizeValue(value); }
   double NormalizeValue(double v) const;
+  // The real value of normalised x, limited to [0, 1] first (not rounded to
+  // the step): the mapping as hosts show it. NaN stays NaN.
+  double RealFromNormalized(double x) const;
+
+  // How typed text becomes a value: leniently, the number the text starts
+  // with and 0 for text with none (the VST 2.4 reading hosts of that format
+  // rely on); strictly, text that starts with no number is refused.
+  enum class TypedText { kLenient, kStrict };
+  // A display text's value, else the number the text starts with (negated
+  // where the display negates); NaN reads as 0 when lenient. False, with
+  // real unchanged, for null text or text refused by a strict reading.
+  bool ValueForTypedText(const char* text, TypedText reading, double& real) const;
 
   // Writes the display text of v (normalised or real) into out, truncated to
   // outSize bytes with the terminator.

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <type_traits>
 
+#include "vst/HostIdentity.h"
+
 namespace tarvel {
 
 namespace {
@@ -64,49 +66,46 @@ std::uint64_t Fnv1a64(const char* bytes, std::size_t size) {
   return digest;
 }
 
-IPlugVST::IPlugVST(audioMasterCallback newHostCallback, int parameterCount, const char* channelIOText,
-                   int presetCount, const char* newEffectName, const char* newProductName,
-                   const char* newVendorName, int newVendorVersion, int newUniqueId, int newVendorId,
-                   int newLatency, bool newUsesMidi, bool newUsesChunks, bool newIsInstrument)
-    : IPlugBase(parameterCount, channelIOText, presetCount, newEffectName, newProductName, newVendorName,
-                newVendorVersion, newUniqueId, newVendorId, newLatency, newUsesMidi, newUsesChunks,
-                newIsInstrument),
-      hostCallback(newHostCallback),
-      usesMidi(newUsesMidi) {
-  Trace("IPlugVST::IPlugVST", __LINE__, "%s", effectName);
+IPlugVST::IPlugVST(audioMasterCallback newHostCallback) : hostCallback(newHostCallback) {}
 
-  effect.object = this;
+std::unique_ptr<IPlugVST> IPlugVST::Create(audioMasterCallback hostCallback, const PlugFactory& make) {
+  std::unique_ptr<IPlugVST> adapter(new IPlugVST(hostCallback));
+  if (!adapter->Build(make, 1024)) return nullptr;
+  IPlugBase& plug = adapter->Plug();
+  adapter->usesMidi = plug.UsesMidi();
+  Trace("IPlugVST::IPlugVST", __LINE__, "%s", plug.EffectName());
+
+  AEffect& effect = adapter->effect;
+  effect.object = adapter.get();
   effect.magic = kEffectMagic;
   effect.dispatcher = &VSTDispatcher;
   effect.setParameter = &VSTSetParameter;
   effect.getParameter = &VSTGetParameter;
-  effect.numPrograms = std::max(presetCount, 0);
-  effect.numParams = std::max(parameterCount, 0);
-  effect.numInputs = InputChannelCount();
-  effect.numOutputs = OutputChannelCount();
-  effect.uniqueID = uniqueId;
-  effect.version = EffectVersion(true);
+  effect.numPrograms = plug.PresetCount();
+  effect.numParams = plug.ParameterCount();
+  effect.numInputs = plug.InputChannelCount();
+  effect.numOutputs = plug.OutputChannelCount();
+  effect.uniqueID = plug.UniqueId();
+  effect.version = plug.EffectVersion(true);
   effect.ioRatio = 1.0f;
   effect.process = &VSTProcessAccumulate;
   effect.processReplacing = &VSTProcessReplacing;
   effect.processDoubleReplacing = &VSTProcessDoubleReplacing;
-  effect.initialDelay = latency;
+  effect.initialDelay = plug.Latency();
   effect.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
-  if (usesChunks) effect.flags |= effFlagsProgramChunks;
-  if (LegalIO(1, -1)) effect.flags |= effFlagsCanMono;
-  if (isInstrument) effect.flags |= effFlagsIsSynth;
+  if (plug.UsesChunks()) effect.flags |= effFlagsProgramChunks;
+  if (plug.LegalIO(1, -1)) effect.flags |= effFlagsCanMono;
+  if (plug.IsInstrument()) effect.flags |= effFlagsIsSynth;
+  if (const IEditor* editor = plug.Editor()) adapter->EditorResized(editor->Width(), editor->Height());
 
-  inputArrangement.numChannels = InputChannelCount();
-  inputArrangement.type = ArrangementType(InputChannelCount());
-  outputArrangement.numChannels = OutputChannelCount();
-  outputArrangement.type = ArrangementType(OutputChannelCount());
-
-  SetInputConnections(0, InputChannelCount(), true);
-  SetOutputConnections(0, OutputChannelCount(), true);
-  SetBlockSize(1024);
+  adapter->inputArrangement.numChannels = plug.InputChannelCount();
+  adapter->inputArrangement.type = ArrangementType(plug.InputChannelCount());
+  adapter->outputArrangement.numChannels = plug.OutputChannelCount();
+  adapter->outputArrangement.type = ArrangementType(plug.OutputChannelCount());
+  return adapter;
 }
 
-// The chunk buffers go with their members (bankChunk first), then the base.
+// The chunk buffers go with their members (bankChunk first), then the plug-in.
 IPlugVST::~IPlugVST() = default;
 
 // ---- Callbacks ----
@@ -117,75 +116,72 @@ IPlugVST* IPlugVST::InstanceOf(AEffect* record) {
 
 VstIntPtr IPlugVST::VSTDispatcher(AEffect* record, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                   float opt) {
-  IPlugVST* plug = InstanceOf(record);
-  if (!plug) return 0;
-  VstIntPtr result = 0;
-  try {
+  IPlugVST* adapter = InstanceOf(record);
+  if (!adapter) return 0;
+  const VstIntPtr result = Guarded<VstIntPtr>(0, [&]() -> VstIntPtr {
     if (opcode == effEditIdle) {
       // The editor's tick paints for a while: outside the lock, like a window
       // timer's tick, so that the audio thread never waits for it.
-      if (plug->editor) plug->editor->Idle();
-    } else {
-      LockGuard guard(plug->instanceLock);
-      result = plug->Dispatch(opcode, index, value, ptr, opt);
+      adapter->TickEditor();
+      return 0;
     }
-  } catch (...) {
-    // Nothing may unwind into the host; a call that could not complete
-    // answers as a failed one.
-    result = 0;
-  }
-  if (opcode == effClose) delete plug;
+    LockGuard guard(adapter->plug->InstanceLock());
+    return adapter->Dispatch(opcode, index, value, ptr, opt);
+  });
+  if (opcode == effClose) delete adapter;
   return result;
 }
 
 template <typename Sample>
 void IPlugVST::HostProcess(AEffect* record, Sample** inputs, Sample** outputs, VstInt32 frames,
                            void (IPlugBase::*run)(int)) {
-  IPlugVST* plug = InstanceOf(record);
-  if (!plug) return;
-  LockGuard guard(plug->instanceLock);
-  if (plug->usesMidi) plug->HostRequest(audioMasterWantMidi);
+  IPlugVST* adapter = InstanceOf(record);
+  if (!adapter) return;
+  IPlugBase& core = *adapter->plug;
+  LockGuard guard(core.InstanceLock());
+  if (adapter->usesMidi) adapter->HostRequest(audioMasterWantMidi);
   if constexpr (std::is_same_v<Sample, float>) {
-    plug->ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
-    plug->ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
+    core.Channels().ConnectInputsFloat(0, core.InputChannelCount(), inputs);
+    core.Channels().ConnectOutputsFloat(0, core.OutputChannelCount(), outputs);
   } else {
-    plug->ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
-    plug->ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
+    core.Channels().ConnectInputsDouble(0, core.InputChannelCount(), inputs);
+    core.Channels().ConnectOutputsDouble(0, core.OutputChannelCount(), outputs);
   }
-  (plug->*run)(frames);
+  (core.*run)(frames);
 }
 
 void IPlugVST::VSTProcessAccumulate(AEffect* record, float** inputs, float** outputs, VstInt32 frames) {
-  HostProcess(record, inputs, outputs, frames, &IPlugVST::ProcessAccumulateFloat);
+  HostProcess(record, inputs, outputs, frames, &IPlugBase::ProcessAccumulateFloat);
 }
 
 void IPlugVST::VSTProcessReplacing(AEffect* record, float** inputs, float** outputs, VstInt32 frames) {
-  HostProcess(record, inputs, outputs, frames, &IPlugVST::ProcessToFloat);
+  HostProcess(record, inputs, outputs, frames, &IPlugBase::ProcessToFloat);
 }
 
 void IPlugVST::VSTProcessDoubleReplacing(AEffect* record, double** inputs, double** outputs, VstInt32 frames) {
-  HostProcess(record, inputs, outputs, frames, &IPlugVST::ProcessDouble);
+  HostProcess(record, inputs, outputs, frames, &IPlugBase::ProcessDouble);
 }
 
 float IPlugVST::VSTGetParameter(AEffect* record, VstInt32 index) {
-  IPlugVST* plug = InstanceOf(record);
-  if (!plug) return 0.0f;
+  IPlugVST* adapter = InstanceOf(record);
+  if (!adapter) return 0.0f;
   Trace("IPlugVST::VSTGetParameter", __LINE__, "%d", index);
-  LockGuard guard(plug->instanceLock);
-  const Parameter* parameter = plug->GetParameter(index);
+  LockGuard guard(adapter->plug->InstanceLock());
+  const Parameter* parameter = adapter->plug->GetParameter(index);
   return parameter ? static_cast<float>(parameter->NormalizedValue()) : 0.0f;
 }
 
 void IPlugVST::VSTSetParameter(AEffect* record, VstInt32 index, float value) {
-  IPlugVST* plug = InstanceOf(record);
-  if (!plug) return;
+  IPlugVST* adapter = InstanceOf(record);
+  if (!adapter) return;
   Trace("IPlugVST::VSTSetParameter", __LINE__, "%d:%f", index, static_cast<double>(value));
-  LockGuard guard(plug->instanceLock);
-  Parameter* parameter = plug->GetParameter(index);
+  IPlugBase& core = *adapter->plug;
+  LockGuard guard(core.InstanceLock());
+  Parameter* parameter = core.GetParameter(index);
   if (!parameter || std::isnan(value)) return;
-  if (plug->editor) plug->editor->PushParameterToControls(index, value, true);
+  if (IEditor* editor = core.Editor()) editor->PushParameterToControls(index, value, true);
   parameter->SetFromNormalized(value);
-  plug->ParameterChanged(index);
+  core.ParameterChanged(index);
 }
 
 // ---- Dispatcher ----
@@ -194,7 +190,8 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
   if (opcode == effEditIdle || opcode == effIdle) return 0;  // frequent and without work: not traced
   Trace("IPlugVST::VSTDispatcher", __LINE__, "%d(%s):%d:%d", opcode, "", index, Saturate(value));
   char* text = static_cast<char*>(ptr);
-  Parameter* parameter = GetParameter(index);
+  IPlugBase& core = *plug;
+  Parameter* parameter = core.GetParameter(index);
 
   switch (opcode) {
     case effOpen:
@@ -203,16 +200,16 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case effClose:
       return 0;  // the trampoline destroys the instance once the lock is released
     case effSetProgram:
-      CaptureCurrentPreset();
-      ApplyPreset(Saturate(value));
+      core.CaptureCurrentPreset();
+      core.ApplyPreset(Saturate(value));
       return 0;
     case effGetProgram:
-      return currentPreset;
+      return core.CurrentPreset();
     case effSetProgramName:
-      if (text) CaptureCurrentPreset(text);
+      if (text) core.CaptureCurrentPreset(text);
       return 0;
     case effGetProgramName:
-      CopyText(text, kPresetNameSize, PresetName(currentPreset));
+      CopyText(text, kPresetNameSize, core.PresetName(core.CurrentPreset()));
       return 0;
     case effGetParamLabel:
       if (parameter) CopyText(text, kParameterTextSize, parameter->Label());
@@ -224,30 +221,24 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       if (parameter) CopyText(text, kParameterTextSize, parameter->Name());
       return 0;
     case effSetSampleRate:
-      SetSampleRate(opt);
-      ResetProcessing();
+      core.SetSampleRate(opt);
+      core.ResetProcessing();
       return 0;
     case effSetBlockSize:
-      SetBlockSize(Saturate(value));
-      ResetProcessing();
+      core.SetBlockSize(Saturate(value));
+      core.ResetProcessing();
       return 0;
     case effMainsChanged:
-      ActivationChanged(value != 0);
-      if (value == 0) ResetProcessing();
+      SetActive(value != 0);
       return 0;
     case effEditGetRect:
-      if (!ptr || !editor) return 0;
+      if (!ptr || !core.Editor()) return 0;
       *static_cast<ERect**>(ptr) = &editorRect;
       return 1;
     case effEditOpen:
-      if (!editor || !editor->OpenEditorWindow(ptr)) return 0;
-      EditorOpened();
-      return 1;
+      return OpenEditor(ptr) != nullptr ? 1 : 0;
     case effEditClose:
-      if (!editor) return 0;
-      EditorClosed();
-      editor->CloseEditorWindow();
-      return 1;
+      return CloseEditor() ? 1 : 0;
     case effIdentify:
       return kIdentity;
     case effGetChunk:
@@ -262,29 +253,29 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
       return StringToParameter(index, text);
     case effGetProgramNameIndexed:
       if (!text) return 0;
-      CopyText(text, kPresetNameSize, PresetName(index));
+      CopyText(text, kPresetNameSize, core.PresetName(index));
       return text[0] != '\0';
     case effGetInputProperties:
       return PinProperties(true, index, static_cast<VstPinProperties*>(ptr));
     case effGetOutputProperties:
       return PinProperties(false, index, static_cast<VstPinProperties*>(ptr));
     case effGetPlugCategory:
-      return isInstrument ? kPlugCategSynth : kPlugCategEffect;
+      return core.IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
     case effSetSpeakerArrangement:
       SetSpeakerArrangement(reinterpret_cast<const VstSpeakerArrangement*>(value),
                             static_cast<const VstSpeakerArrangement*>(ptr));
       return 1;
     case effGetEffectName:
       if (!text) return 0;
-      CopyText(text, kEffectNameSize, effectName);
+      CopyText(text, kEffectNameSize, core.EffectName());
       return 1;
     case effGetVendorString:
       if (!text) return 0;
-      CopyText(text, kVendorTextSize, vendorName);
+      CopyText(text, kVendorTextSize, core.VendorName());
       return 1;
     case effGetProductString:
       if (!text) return 0;
-      CopyText(text, kVendorTextSize, productName);
+      CopyText(text, kVendorTextSize, core.ProductName());
       return 1;
     case effVendorSpecific:
       return VendorSpecific(index, value, ptr, opt);
@@ -305,7 +296,7 @@ VstIntPtr IPlugVST::Dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
 
 void IPlugVST::Open() {
   HostSpecificSetup();
-  for (int i = 0; i < ParameterCount(); ++i) ParameterChanged(i);
+  for (int i = 0; i < plug->ParameterCount(); ++i) plug->ParameterChanged(i);
 }
 
 VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events) {
@@ -320,7 +311,7 @@ VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events) {
       message.status = static_cast<std::uint8_t>(midi->midiData[0]);
       message.data1 = static_cast<std::uint8_t>(midi->midiData[1]);
       message.data2 = static_cast<std::uint8_t>(midi->midiData[2]);
-      MidiReceived(message);
+      plug->MidiReceived(message);
     } else {
       VstEvents forward{};
       forward.numEvents = 1;
@@ -332,26 +323,18 @@ VstIntPtr IPlugVST::ProcessEvents(const VstEvents* events) {
 }
 
 VstIntPtr IPlugVST::StringToParameter(int index, const char* text) {
-  Parameter* parameter = GetParameter(index);
+  Parameter* parameter = plug->GetParameter(index);
   if (!parameter) return 0;
-  if (!text) return 1;
-  int listed = 0;
-  double v;
-  if (parameter->DisplayTextCount() && parameter->ValueForDisplayText(text, listed)) {
-    v = listed;
-  } else {
-    v = std::strtod(text, nullptr);
-    if (parameter->NegateDisplay()) v = -v;
-  }
-  if (std::isnan(v)) v = 0.0;  // "nan" is text, not a number
-  if (editor) editor->PushParameterToControls(index, v, false);
+  double v = 0.0;
+  if (!parameter->ValueForTypedText(text, Parameter::TypedText::kLenient, v)) return 1;  // no text
+  if (IEditor* editor = plug->Editor()) editor->PushParameterToControls(index, v, false);
   parameter->SetValueClamped(v);
-  ParameterChanged(index);
+  plug->ParameterChanged(index);
   return 1;
 }
 
 VstIntPtr IPlugVST::PinProperties(bool isInput, int index, VstPinProperties* properties) const {
-  const int count = isInput ? InputChannelCount() : OutputChannelCount();
+  const int count = isInput ? plug->InputChannelCount() : plug->OutputChannelCount();
   if (!properties || index < 0 || index >= count) return 0;
   properties->flags = kVstPinIsActive;
   if (index % 2 == 0 && index < count - 1) properties->flags |= kVstPinIsStereo;
@@ -361,14 +344,14 @@ VstIntPtr IPlugVST::PinProperties(bool isInput, int index, VstPinProperties* pro
 
 void IPlugVST::SetSpeakerArrangement(const VstSpeakerArrangement* input, const VstSpeakerArrangement* output) {
   if (input) {
-    const int n = std::clamp(input->numChannels, 0, InputChannelCount());
-    SetInputConnections(0, n, true);
-    SetInputConnections(n, InputChannelCount() - n, false);
+    const int n = std::clamp(input->numChannels, 0, plug->InputChannelCount());
+    plug->Channels().SetInputConnections(0, n, true);
+    plug->Channels().SetInputConnections(n, plug->InputChannelCount() - n, false);
   }
   if (output) {
-    const int n = std::clamp(output->numChannels, 0, OutputChannelCount());
-    SetOutputConnections(0, n, true);
-    SetOutputConnections(n, OutputChannelCount() - n, false);
+    const int n = std::clamp(output->numChannels, 0, plug->OutputChannelCount());
+    plug->Channels().SetOutputConnections(0, n, true);
+    plug->Channels().SetOutputConnections(n, plug->OutputChannelCount() - n, false);
   }
 }
 
@@ -388,7 +371,7 @@ VstIntPtr IPlugVST::CanDo(const char* capability) const {
 
 VstIntPtr IPlugVST::VendorSpecific(int index, VstIntPtr value, void* ptr, float opt) const {
   if (index != kVendorFormatParameter || !ptr) return 0;
-  if (const Parameter* parameter = GetParameter(Saturate(value)))
+  if (const Parameter* parameter = plug->GetParameter(Saturate(value)))
     parameter->FormatForDisplay(opt, true, static_cast<char*>(ptr), kParameterTextSize);
   return kHostExtensionVendor;
 }
@@ -396,7 +379,7 @@ VstIntPtr IPlugVST::VendorSpecific(int index, VstIntPtr value, void* ptr, float 
 VstIntPtr IPlugVST::GetChunkInto(bool isBank, void* ptr) {
   if (!ptr) return 0;
   StateChunk& chunk = isBank ? bankChunk : programChunk;
-  const int size = GetChunk(chunk, isBank);
+  const int size = plug->GetChunk(chunk, isBank);
   if (size <= 0) return 0;
   // The bytes stay ours; the host reads them until its next chunk call.
   *static_cast<const void**>(ptr) = chunk.Data();
@@ -405,13 +388,13 @@ VstIntPtr IPlugVST::GetChunkInto(bool isBank, void* ptr) {
 
 VstIntPtr IPlugVST::SetChunkFrom(bool isBank, VstIntPtr size, const void* data) {
   if (!data || size < 0 || size > INT32_MAX) return 0;
-  return SetChunk(isBank ? bankChunk : programChunk, isBank, data, static_cast<int>(size));
+  return plug->SetChunk(isBank ? bankChunk : programChunk, isBank, data, static_cast<int>(size));
 }
 
 VstIntPtr IPlugVST::GetMidiKeyName(MidiKeyName* key) {
   if (!key) return 0;
   key->keyName[0] = '\0';
-  return MidiKeyNameFor(key->thisKeyNumber, key->keyName, sizeof key->keyName) ? 1 : 0;
+  return plug->MidiKeyNameFor(key->thisKeyNumber, key->keyName, sizeof key->keyName) ? 1 : 0;
 }
 
 // ---- Requests to the host ----
@@ -462,14 +445,22 @@ int IPlugVST::HostId() {
   char product[kHostProductSize] = {};
   HostRequest(audioMasterGetProductString, 0, 0, product);
   product[sizeof product - 1] = '\0';  // a host that fills the buffer is not trusted to end it
-  const int version = product[0] ? PackHostVersion(HostRequest(audioMasterGetVendorVersion)) : 0;
-  SetHost(product, version);
+  hostVersion = product[0] ? PackHostVersion(HostRequest(audioMasterGetVendorVersion)) : 0;
+  hostIdentifier = HostIdFromProduct(product);
   return hostIdentifier;
 }
 
-void IPlugVST::EditorResized(int, int) {
-  if (!editor) return;
-  editorRect = {0, 0, static_cast<std::int16_t>(editor->Height()), static_cast<std::int16_t>(editor->Width())};
+void IPlugVST::EditorResized(int width, int height) {
+  // While the plug-in is being built it is not ours yet: its editor's size
+  // comes as the arguments, from AttachEditor or from Create.
+  const IEditor* editor = plug ? plug->Editor() : nullptr;
+  if (plug && !editor) return;
+  if (editor) {
+    width = editor->Width();
+    height = editor->Height();
+  }
+  effect.flags |= effFlagsHasEditor;
+  editorRect = {0, 0, static_cast<std::int16_t>(height), static_cast<std::int16_t>(width)};
 }
 
 void IPlugVST::HostSpecificSetup() {
@@ -478,24 +469,15 @@ void IPlugVST::HostSpecificSetup() {
   const int id = HostId();
   if (std::find(std::begin(kHostsWithoutExtraInputs), std::end(kHostsWithoutExtraInputs), id) !=
       std::end(kHostsWithoutExtraInputs)) {
-    SetInputConnections(2, InputChannelCount() - 2, false);
-    if (OutputChannelCount() >= 3) SetOutputConnections(2, OutputChannelCount() - 2, true);
+    plug->Channels().SetInputConnections(2, plug->InputChannelCount() - 2, false);
+    if (plug->OutputChannelCount() >= 3)
+      plug->Channels().SetOutputConnections(2, plug->OutputChannelCount() - 2, true);
   }
-  effect.numInputs = inputArrangement.numChannels = InputChannelCount();
-  effect.numOutputs = outputArrangement.numChannels = OutputChannelCount();
+  effect.numInputs = inputArrangement.numChannels = plug->InputChannelCount();
+  effect.numOutputs = outputArrangement.numChannels = plug->OutputChannelCount();
 }
 
-void IPlugVST::AttachEditor(std::unique_ptr<IEditor> newEditor) {
-  IPlugBase::AttachEditor(std::move(newEditor));
-  if (!editor) return;
-  effect.flags |= effFlagsHasEditor;
-  EditorResized(editor->Width(), editor->Height());
-}
-
-void IPlugVST::SetLatency(int samples) {
-  IPlugBase::SetLatency(samples);
-  effect.initialDelay = samples;
-}
+void IPlugVST::LatencyChanged(int samples) { effect.initialDelay = samples; }
 
 bool IPlugVST::SendMidi(const MidiMessage& message) {
   VstMidiEvent event{};
@@ -509,12 +491,6 @@ bool IPlugVST::SendMidi(const MidiMessage& message) {
   events.numEvents = 1;
   events.events[0] = reinterpret_cast<VstEvent*>(&event);
   return HostRequest(audioMasterProcessEvents, 0, 0, &events) == 1;
-}
-
-bool IPlugVST::SendMidiList(const ValueList<MidiMessage>& messages) {
-  bool sent = true;
-  for (int i = 0; i < messages.Count(); ++i) sent = SendMidi(*messages.Get(i)) && sent;
-  return sent;
 }
 
 }  // namespace tarvel

@@ -2,8 +2,9 @@
 // The VST 2.4 side of a plug-in instance: the AEffect record the host holds,
 // the dispatcher and the process and parameter callbacks that the record
 // points at, and the requests the instance sends back through the host's
-// callback. It translates host calls into operations of IPlugBase and adds
-// nothing of its own to the audio path.
+// callback. It owns the plug-in (an IPlugBase, built by the factory it is
+// given), translates host calls into its operations and answers its requests
+// (IHostRequests); it adds nothing of its own to the audio path.
 //
 // Threads: the dispatcher and the parameter callbacks may come from the
 // host's GUI thread or its audio thread, the process callbacks from the audio
@@ -18,14 +19,16 @@
 
 #include <memory>
 
+#include "plugin/AdapterCore.h"
 #include "plugin/IPlugBase.h"
 #include "plugin/StateChunk.h"
 #include "vst/VstAbi.h"
 
 namespace tarvel {
 
-class IPlugVST : public IPlugBase {
+class IPlugVST final : public AdapterCore {
  public:
+
   // Text sizes, terminator included, of the host buffers each text goes to.
   static constexpr std::size_t kParameterTextSize = 8;  // names, labels and display texts
   static constexpr std::size_t kPresetNameSize = 24;
@@ -39,21 +42,21 @@ class IPlugVST : public IPlugBase {
   static constexpr VstIntPtr kHostExtensionVendor = 0xBEEF;      // effVendorSpecific
   static constexpr VstIntPtr kVstVersion = 2400;                 // effGetVstVersion
 
-  // Builds the base, then fills the AEffect record (flags from the channel
-  // configurations, usesChunks and isInstrument), marks every channel
-  // connected and sizes the channels for 1024 frames. On the host's thread,
-  // inside the entry lock.
-  IPlugVST(audioMasterCallback hostCallback, int parameterCount, const char* channelIOText, int presetCount,
-           const char* effectName, const char* productName, const char* vendorName, int vendorVersion,
-           int uniqueId, int vendorId, int latency, bool usesMidi, bool usesChunks, bool isInstrument);
-  // Releases the chunk buffers, then the base. Called by effClose, outside
-  // the lock.
-  ~IPlugVST() override;
+  // Builds the plug-in, then fills the AEffect record from it (flags from
+  // its channel configurations, chunks, instrument and editor), marks every
+  // channel connected and sizes the channels for 1024 frames; null when the
+  // factory builds no plug-in. On the host's thread, inside the entry lock.
+  static std::unique_ptr<IPlugVST> Create(audioMasterCallback hostCallback, const PlugFactory& make);
+  // Releases the chunk buffers, then the plug-in. Called by effClose,
+  // outside the lock.
+  ~IPlugVST();
 
   // The record handed to the host; it lives exactly as long as the instance.
   AEffect* Effect() { return &effect; }
+  // The host's packed version (0xMMMMmmpp), known once HostId has asked.
+  int HostVersion() const { return hostVersion; }
 
-  // ---- IPlugBase operations, in table order ----
+  // ---- IHostRequests ----
 
   // Requests to the host, sent with the lock held by the caller (editor or
   // audio thread); never allocate.
@@ -69,22 +72,22 @@ class IPlugVST : public IPlugBase {
   // Asks the host for its product text and version on the first call only,
   // then answers the stored identifier. Dispatcher thread, under the lock.
   int HostId() override;
-  // Refreshes editorRect from the editor's current size. GUI thread.
+  // With an editor attached: the editor flag, and editorRect from the
+  // editor's current size. GUI thread.
   void EditorResized(int width, int height) override;
-  // Once per instance, at effOpen: channel set-up for the hosts that need it,
-  // then the record's channel counts. Dispatcher thread, under the lock.
-  void HostSpecificSetup() override;
-  // The base, then the editor flag and editorRect. Constructor thread.
-  void AttachEditor(std::unique_ptr<IEditor> newEditor) override;
-  // Also tells the host through initialDelay (read by hosts after effOpen
-  // and effMainsChanged; no notification is sent).
-  void SetLatency(int samples) override;
-  // Each message as a one-event audioMasterProcessEvents; true when the host
-  // took it (the list: when it took every one). Audio thread; never allocate.
+  // Tells the host through initialDelay (read by hosts after effOpen and
+  // effMainsChanged; no notification is sent).
+  void LatencyChanged(int samples) override;
+  // The message as a one-event audioMasterProcessEvents; true when the host
+  // took it. Audio thread; never allocates.
   bool SendMidi(const MidiMessage& message) override;
-  bool SendMidiList(const ValueList<MidiMessage>& messages) override;
 
  private:
+  explicit IPlugVST(audioMasterCallback hostCallback);
+  // Once per instance, at effOpen: channel set-up for the hosts that need it,
+  // then the record's channel counts. Dispatcher thread, under the lock.
+  void HostSpecificSetup();
+
   // The callbacks the AEffect record points at. Each resolves the instance
   // through InstanceOf and answers 0 (or does nothing) without one.
   static VstIntPtr TARVEL_VSTCALL VSTDispatcher(AEffect* record, VstInt32 opcode, VstInt32 index, VstIntPtr value,
@@ -129,7 +132,9 @@ class IPlugVST : public IPlugBase {
   VstSpeakerArrangement inputArrangement{};
   VstSpeakerArrangement outputArrangement{};
   bool hostSetupDone = false;
-  bool usesMidi;
+  bool usesMidi = false;
+  int hostIdentifier = -1;  // -1 until asked
+  int hostVersion = 0;
   StateChunk programChunk;
   StateChunk bankChunk;
 };

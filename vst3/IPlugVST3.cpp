@@ -4,43 +4,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <numbers>
 
-#include "effect/KernelDesign.h"
+#include "effect/PluginFactory.h"
 #include "plugin/StateChunk.h"
-#include "vst3/Vst3View.h"
+#include "plugin/Utf16.h"
 
 namespace tarvel::vst3 {
 
 namespace {
 
-// Rates the engine is designed for here; others would ask for kernels of
-// absurd lengths (or none).
-constexpr double kMinRate = 8000.0;
-constexpr double kMaxRate = 768000.0;
 constexpr int32 kMaxBlock = 1 << 20;
-constexpr std::size_t kTextSize = 32;  // display texts and names, terminator included
 
-// ASCII text into a host's UTF-16 field of 128 units.
-void ToString128(const char* text, String128 out) {
-  std::size_t i = 0;
-  for (; text[i] != '\0' && i < 127; ++i) out[i] = static_cast<char16>(static_cast<unsigned char>(text[i]));
-  out[i] = 0;
-}
-
-// A host's UTF-16 text as ASCII; false for other characters or more than
-// outSize - 1 of them.
-bool ToAscii(const TChar* text, char* out, std::size_t outSize) {
-  for (std::size_t i = 0; i < outSize; ++i) {
-    if (text[i] == 0) {
-      out[i] = '\0';
-      return true;
-    }
-    if (text[i] > 0x7F) return false;
-    out[i] = static_cast<char>(text[i]);
-  }
-  return false;
-}
 
 template <typename Sample>
 Sample** ChannelBuffers(const AudioBusBuffers& bus) {
@@ -75,20 +49,22 @@ bool ReadAll(IBStream* stream, std::vector<std::uint8_t>& bytes, int32 limit) {
 }  // namespace
 
 IPlugVST3* IPlugVST3::Create() {
-  // The link must exist before the effect that reports to it: the instance
-  // comes first, then its effect.
+  // The instance must exist before the effect that reports to it: the
+  // instance comes first, then its effect, at the core's initial rate (the
+  // host's set-up designs it again).
   auto* instance = new IPlugVST3();
   try {
-    instance->effect = MakeVst3Effect(*instance);
-    if (!instance->effect) {
+    if (!instance->Build([](IHostRequests& host) { return MakePlugin(host, IPlugBase::kInitialSampleRate); },
+                         1024)) {
       delete instance;
       return nullptr;
     }
-    LockGuard guard(instance->effect->InstanceLock());
-    instance->reportedLatency = instance->effect->Latency();
-    for (int i = 0; i < instance->effect->ParameterCount(); ++i)
-      instance->defaults.push_back(instance->effect->GetParameter(i)->NormalizedValue());
-    instance->SizeBypassPath();
+    IPlugBase& effect = instance->Plug();
+    LockGuard guard(effect.InstanceLock());
+    instance->reportedLatency = effect.Latency();
+    for (int i = 0; i < effect.ParameterCount(); ++i)
+      instance->defaults.push_back(effect.GetParameter(i)->NormalizedValue());
+    instance->SizeBypass(instance->setup.maxSamplesPerBlock);
   } catch (...) {
     delete instance;
     throw;
@@ -130,18 +106,17 @@ uint32 IPlugVST3::release() {
 // A single component is one object for both roles: a host may initialise it
 // as the component and again as the controller, so a second call is no fault.
 tresult IPlugVST3::initialize(FUnknown*) {
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   initialized = true;
   return kResultOk;
 }
 
 tresult IPlugVST3::terminate() {
   {
-    LockGuard guard(effect->InstanceLock());
+    LockGuard guard(plug->InstanceLock());
     if (active) {
       active = false;
-      effect->ActivationChanged(false);
-      effect->ResetProcessing();
+      SetActive(false);
     }
     initialized = false;
     setUp = false;
@@ -162,12 +137,12 @@ int32 IPlugVST3::getBusCount(int32 type, int32 dir) {
 
 tresult IPlugVST3::getBusInfo(int32 type, int32 dir, int32 index, BusInfo& bus) {
   if (type != kAudio || (dir != kInput && dir != kOutput) || index != 0) return kInvalidArgument;
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   bus = {};
   bus.mediaType = kAudio;
   bus.direction = dir;
   bus.channelCount = dir == kInput ? InputChannels() : 2;
-  ToString128(dir == kInput ? "Input" : "Output", bus.name);
+  CopyToUtf16(bus.name, 128, dir == kInput ? "Input" : "Output");
   bus.busType = kMain;
   bus.flags = kDefaultActive;
   return kResultOk;
@@ -182,26 +157,25 @@ tresult IPlugVST3::activateBus(int32 type, int32 dir, int32 index, TBool) {
 }
 
 tresult IPlugVST3::setActive(TBool state) {
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   const bool on = state != 0;
   if (!initialized || !setUp || on == active) return kResultFalse;
   active = on;
-  effect->ActivationChanged(on);
-  if (!on) effect->ResetProcessing();
+  SetActive(on);
   // Hosts deactivate on stop, bypass and re-configuration: an activation
   // starts afresh, as a new instance would, with no audio from before it.
   if (on) {
-    effect->StartAfresh();
-    RestartBypassPath();
+    plug->StartAfresh();
+    RestartBypass();
   }
   return kResultOk;
 }
 
 tresult IPlugVST3::setState(IBStream* state) {
   if (!state) return kInvalidArgument;
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   // Exactly a program chunk: the header, then one double per parameter.
-  const int32 size = 8 + 8 * effect->ParameterCount();
+  const int32 size = 8 + 8 * plug->ParameterCount();
   std::vector<std::uint8_t> bytes;
   if (!ReadAll(state, bytes, size) || static_cast<int32>(bytes.size()) != size) return kResultFalse;
   StateChunk chunk;
@@ -216,14 +190,14 @@ tresult IPlugVST3::setState(IBStream* state) {
     pos = chunk.GetDouble(pos, v);
     if (!std::isfinite(v)) return kResultFalse;
   }
-  return effect->SetChunk(chunk, false, bytes.data(), size) ? kResultOk : kResultFalse;
+  return plug->SetChunk(chunk, false, bytes.data(), size) ? kResultOk : kResultFalse;
 }
 
 tresult IPlugVST3::getState(IBStream* state) {
   if (!state) return kInvalidArgument;
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   StateChunk chunk;
-  const int size = effect->GetChunk(chunk, false);
+  const int size = plug->GetChunk(chunk, false);
   if (size <= 0) return kResultFalse;
   int32 written = 0;
   std::vector<std::uint8_t> bytes(chunk.Data(), chunk.Data() + size);
@@ -235,20 +209,20 @@ tresult IPlugVST3::getState(IBStream* state) {
 
 tresult IPlugVST3::setBusArrangements(SpeakerArrangement* inputs, int32 numIns, SpeakerArrangement* outputs,
                                       int32 numOuts) {
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   if (active) return kResultFalse;
   const bool fits = numIns == 1 && numOuts == 1 && inputs && outputs && outputs[0] == kSpeakerArrStereo &&
                     (inputs[0] == kSpeakerArrStereo || inputs[0] == kSpeakerArrMono);
   // Anything else is refused and the buses stay (or become) stereo.
   monoInput = fits && inputs[0] == kSpeakerArrMono;
-  effect->SetInputConnections(0, 1, true);
-  effect->SetInputConnections(1, 1, !monoInput);
+  plug->Channels().SetInputConnections(0, 1, true);
+  plug->Channels().SetInputConnections(1, 1, !monoInput);
   return fits ? kResultOk : kResultFalse;
 }
 
 tresult IPlugVST3::getBusArrangement(int32 dir, int32 index, SpeakerArrangement& arr) {
   if ((dir != kInput && dir != kOutput) || index != 0) return kInvalidArgument;
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   arr = dir == kInput && monoInput ? kSpeakerArrMono : kSpeakerArrStereo;
   return kResultOk;
 }
@@ -258,34 +232,31 @@ tresult IPlugVST3::canProcessSampleSize(int32 symbolicSampleSize) {
 }
 
 uint32 IPlugVST3::getLatencySamples() {
-  LockGuard guard(effect->InstanceLock());
-  return static_cast<uint32>(std::max(effect->Latency(), 0));
+  LockGuard guard(plug->InstanceLock());
+  return static_cast<uint32>(std::max(plug->Latency(), 0));
 }
 
 uint32 IPlugVST3::getTailSamples() {
-  LockGuard guard(effect->InstanceLock());
-  // After the last input the output rings for the delay plus the kernel's
-  // second half.
-  const auto rate = static_cast<std::int32_t>(effect->SampleRate());
-  return static_cast<uint32>(std::max(effect->Latency(), 0) + KernelLengthForRate(rate) / 2);
+  LockGuard guard(plug->InstanceLock());
+  return static_cast<uint32>(std::max(plug->TailSamples(), 0));
 }
 
 tresult IPlugVST3::setupProcessing(ProcessSetup& newSetup) {
   bool latencyChanged = false;
   {
-    LockGuard guard(effect->InstanceLock());
+    LockGuard guard(plug->InstanceLock());
     if (!initialized || active) return kResultFalse;
     if (newSetup.symbolicSampleSize != kSample32 && newSetup.symbolicSampleSize != kSample64) return kResultFalse;
     if (newSetup.maxSamplesPerBlock < 1 || newSetup.maxSamplesPerBlock > kMaxBlock) return kResultFalse;
-    if (!(newSetup.sampleRate >= kMinRate && newSetup.sampleRate <= kMaxRate)) return kResultFalse;
-    if (!effect->SetBlockSize(newSetup.maxSamplesPerBlock)) return kResultFalse;
-    effect->SetSampleRate(newSetup.sampleRate);
-    effect->ResetProcessing();
+    if (!plug->SupportsSampleRate(newSetup.sampleRate)) return kResultFalse;
+    if (!plug->SetBlockSize(newSetup.maxSamplesPerBlock)) return kResultFalse;
+    plug->SetSampleRate(newSetup.sampleRate);
+    plug->ResetProcessing();
     setup = newSetup;
-    SizeBypassPath();
+    SizeBypass(setup.maxSamplesPerBlock);
     setUp = true;
-    latencyChanged = effect->Latency() != reportedLatency;
-    reportedLatency = effect->Latency();
+    latencyChanged = plug->Latency() != reportedLatency;
+    reportedLatency = plug->Latency();
   }
   // Outside the lock: the host asks for the new latency from here.
   if (latencyChanged && handler) handler->restartComponent(kLatencyChanged);
@@ -293,12 +264,12 @@ tresult IPlugVST3::setupProcessing(ProcessSetup& newSetup) {
 }
 
 tresult IPlugVST3::setProcessing(TBool) {
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   return active ? kResultOk : kResultFalse;
 }
 
 tresult IPlugVST3::process(ProcessData& data) {
-  LockGuard guard(effect->InstanceLock());
+  LockGuard guard(plug->InstanceLock());
   if (!active) return kResultFalse;
   if (data.numSamples < 0 || (data.symbolicSampleSize != kSample32 && data.symbolicSampleSize != kSample64))
     return kInvalidArgument;
@@ -348,80 +319,7 @@ void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
       if (buffers[c]) out[c] = buffers[c] + offset;
   }
 
-  // The delay line runs only while bypassing or switching: it starts when the
-  // bypass is asked for, and the crossfade begins once it holds a latency of
-  // input. The input enters it before the effect writes: outputs may be the
-  // input buffers.
-  const bool mixing = bypass || fadePosition > 0;
-  if (mixing && !recording) {
-    recording = true;
-    recorded = 0;
-    ringPosition = 0;
-  }
-  if (recording) FeedDelay(in, frames);
-
-  if constexpr (std::is_same_v<Sample, float>) {
-    effect->ConnectInputsFloat(0, 2, in);
-    effect->ConnectOutputsFloat(0, 2, out);
-    effect->ProcessToFloat(frames);
-  } else {
-    effect->ConnectInputsDouble(0, 2, in);
-    effect->ConnectOutputsDouble(0, 2, out);
-    effect->ProcessDouble(frames);
-  }
-
-  const int ringLength = static_cast<int>(ring[0].size());
-  for (int i = 0; mixing && i < frames; ++i) {
-    const bool delayReady = recorded + i >= ringLength;
-    if (!bypass || delayReady) fadePosition = std::clamp(fadePosition + (bypass ? 1 : -1), 0, fadeFrames);
-    if (fadePosition == 0) continue;
-    const double w = 0.5 - 0.5 * std::cos(std::numbers::pi * fadePosition / fadeFrames);
-    for (int c = 0; c < 2; ++c) {
-      if (!out[c]) continue;
-      const double wet = fadePosition == fadeFrames ? 0.0 : static_cast<double>(out[c][i]) * (1.0 - w);
-      out[c][i] = static_cast<Sample>(wet + delayed[c][static_cast<std::size_t>(i)] * w);
-    }
-  }
-  if (recording) {
-    recorded = std::min(ringLength, recorded + frames);
-    if (!bypass && fadePosition == 0) recording = false;
-  }
-}
-
-template <typename Sample>
-void IPlugVST3::FeedDelay(Sample* const* in, int frames) {
-  const int length = static_cast<int>(ring[0].size());
-  for (int c = 0; c < 2; ++c) {
-    const Sample* source = in[c];
-    double* line = ring[c].data();
-    double* target = delayed[c].data();
-    const auto input = [source](int i) { return source ? static_cast<double>(source[i]) : 0.0; };
-    if (length == 0 || frames > length) {
-      // No delay, or a call longer than the delay (rare): sample by sample.
-      for (int i = 0, slot = ringPosition; i < frames; ++i) {
-        if (length == 0) {
-          target[i] = input(i);
-          continue;
-        }
-        target[i] = line[slot];
-        line[slot] = input(i);
-        if (++slot == length) slot = 0;
-      }
-      continue;
-    }
-    // The call's slots wrap around the end of the line at most once.
-    const auto pass = [&](int from, int count, int slot) {
-      std::copy_n(line + slot, count, target + from);
-      if (source)
-        std::copy_n(source + from, count, line + slot);
-      else
-        std::fill_n(line + slot, count, 0.0);
-    };
-    const int first = std::min(frames, length - ringPosition);
-    pass(0, first, ringPosition);
-    pass(first, frames - first, 0);
-  }
-  if (length > 0) ringPosition = static_cast<int>((static_cast<std::int64_t>(ringPosition) + frames) % length);
+  ProcessWithBypass(in, out, frames);
 }
 
 void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
@@ -441,169 +339,14 @@ void IPlugVST3::ApplyParameterChanges(IParameterChanges* changes) {
 void IPlugVST3::SetNormalized(ParamID id, double value) {
   if (std::isnan(value)) return;
   value = std::clamp(value, 0.0, 1.0);
-  if (id == kBypassId) {
+  if (IsBypass(id)) {
     SetBypass(value >= 0.5);
     return;
   }
-  Parameter* parameter = effect->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
+  Parameter* parameter = plug->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
   if (!parameter) return;
   parameter->SetFromNormalized(value);
-  effect->ParameterChanged(static_cast<int>(id));
-}
-
-void IPlugVST3::SetBypass(bool on) { bypass = on; }
-
-void IPlugVST3::SizeBypassPath() {
-  const int latency = std::max(effect->Latency(), 0);
-  const auto rate = static_cast<std::int32_t>(effect->SampleRate());
-  // The engine's own crossfade length: one block of new samples.
-  const int kernel = KernelLengthForRate(rate);
-  fadeFrames = std::max(latency - kernel / 2, 1);
-  RestartBypassPath();
-  for (int c = 0; c < 2; ++c) {
-    ring[c].assign(static_cast<std::size_t>(latency), 0.0);
-    delayed[c].assign(static_cast<std::size_t>(std::max(setup.maxSamplesPerBlock, 1)), 0.0);
-  }
-}
-
-void IPlugVST3::RestartBypassPath() {
-  fadePosition = 0;
-  recording = false;
-  ringPosition = 0;
-}
-
-// ---- IEditController ----
-
-tresult IPlugVST3::setComponentState(IBStream* state) { return setState(state); }
-
-int32 IPlugVST3::getParameterCount() { return effect->ParameterCount() + 1; }
-
-tresult IPlugVST3::getParameterInfo(int32 paramIndex, ParameterInfo& info) {
-  LockGuard guard(effect->InstanceLock());
-  if (paramIndex < 0 || paramIndex > effect->ParameterCount()) return kInvalidArgument;
-  info = {};
-  info.id = static_cast<ParamID>(paramIndex);
-  if (paramIndex == effect->ParameterCount()) {
-    info.id = kBypassId;
-    ToString128("Bypass", info.title);
-    ToString128("Bypass", info.shortTitle);
-    info.stepCount = 1;
-    info.flags = kCanAutomate | kIsBypass;
-    return kResultOk;
-  }
-  const Parameter* parameter = effect->GetParameter(paramIndex);
-  ToString128(parameter->Name(), info.title);
-  ToString128(parameter->Name(), info.shortTitle);
-  ToString128(parameter->Label(), info.units);
-  info.defaultNormalizedValue = defaults[static_cast<std::size_t>(paramIndex)];
-  info.flags = kCanAutomate;
-  return kResultOk;
-}
-
-tresult IPlugVST3::getParamStringByValue(ParamID id, ParamValue valueNormalized, String128 string) {
-  if (!string || std::isnan(valueNormalized)) return kInvalidArgument;
-  valueNormalized = std::clamp(valueNormalized, 0.0, 1.0);
-  if (id == kBypassId) {
-    ToString128(valueNormalized >= 0.5 ? "On" : "Off", string);
-    return kResultOk;
-  }
-  LockGuard guard(effect->InstanceLock());
-  const Parameter* parameter = effect->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  if (!parameter) return kInvalidArgument;
-  char text[kTextSize] = {};
-  parameter->FormatForDisplay(valueNormalized, true, text, sizeof text);
-  ToString128(text, string);
-  return kResultOk;
-}
-
-// Typed entry as the VST 2.4 module takes it: the number the text starts
-// with, limited to the range. Text that starts with no number is refused.
-tresult IPlugVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized) {
-  char text[128];
-  if (!string || !ToAscii(string, text, sizeof text)) return kResultFalse;
-  if (id == kBypassId) {
-    const bool on = std::strcmp(text, "On") == 0 || std::strcmp(text, "1") == 0;
-    const bool off = std::strcmp(text, "Off") == 0 || std::strcmp(text, "0") == 0;
-    if (!on && !off) return kResultFalse;
-    valueNormalized = on ? 1.0 : 0.0;
-    return kResultOk;
-  }
-  LockGuard guard(effect->InstanceLock());
-  const Parameter* parameter = effect->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  if (!parameter) return kInvalidArgument;
-  int listed = 0;
-  double v;
-  if (parameter->DisplayTextCount() && parameter->ValueForDisplayText(text, listed)) {
-    v = listed;
-  } else {
-    char* end = nullptr;
-    v = std::strtod(text, &end);
-    if (end == text || std::isnan(v)) return kResultFalse;
-    if (parameter->NegateDisplay()) v = -v;
-  }
-  valueNormalized = parameter->NormalizeValue(v);
-  return kResultOk;
-}
-
-ParamValue IPlugVST3::normalizedParamToPlain(ParamID id, ParamValue valueNormalized) {
-  if (id == kBypassId || std::isnan(valueNormalized)) return valueNormalized;
-  LockGuard guard(effect->InstanceLock());
-  const Parameter* parameter = effect->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  if (!parameter) return valueNormalized;
-  const double x = std::clamp(valueNormalized, 0.0, 1.0);
-  return std::pow(x, parameter->Shape()) * (parameter->Max() - parameter->Min()) + parameter->Min();
-}
-
-ParamValue IPlugVST3::plainParamToNormalized(ParamID id, ParamValue plainValue) {
-  if (id == kBypassId || std::isnan(plainValue)) return id == kBypassId ? std::clamp(plainValue, 0.0, 1.0) : 0.0;
-  LockGuard guard(effect->InstanceLock());
-  const Parameter* parameter = effect->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  return parameter ? parameter->NormalizeValue(plainValue) : 0.0;
-}
-
-ParamValue IPlugVST3::getParamNormalized(ParamID id) {
-  LockGuard guard(effect->InstanceLock());
-  if (id == kBypassId) return bypass ? 1.0 : 0.0;
-  const Parameter* parameter = effect->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)));
-  return parameter ? parameter->NormalizedValue() : 0.0;
-}
-
-tresult IPlugVST3::setParamNormalized(ParamID id, ParamValue value) {
-  LockGuard guard(effect->InstanceLock());
-  if (std::isnan(value) || (id != kBypassId && !effect->GetParameter(static_cast<int>(std::min<ParamID>(id, 0x7FFFFFFF)))))
-    return kInvalidArgument;
-  SetNormalized(id, value);
-  if (id != kBypassId && effect->Editor())
-    effect->Editor()->PushParameterToControls(static_cast<int>(id), std::clamp(value, 0.0, 1.0), true);
-  return kResultOk;
-}
-
-tresult IPlugVST3::setComponentHandler(IComponentHandler* newHandler) {
-  if (newHandler == handler) return kResultOk;
-  if (newHandler) newHandler->addRef();
-  if (handler) handler->release();
-  handler = newHandler;
-  return kResultOk;
-}
-
-IPlugView* IPlugVST3::createView(FIDString name) {
-  if (hasView || !name || std::strcmp(name, kEditorViewName) != 0 || !effect->Editor()) return nullptr;
-  hasView = true;
-  return new Vst3View(*this);
-}
-
-// ---- The editor's changes ----
-
-void IPlugVST3::BeginEdit(int index) {
-  if (handler) handler->beginEdit(static_cast<ParamID>(index));
-}
-
-void IPlugVST3::PerformEdit(int index, double normalized) {
-  if (handler) handler->performEdit(static_cast<ParamID>(index), normalized);
-}
-
-void IPlugVST3::EndEdit(int index) {
-  if (handler) handler->endEdit(static_cast<ParamID>(index));
+  plug->ParameterChanged(static_cast<int>(id));
 }
 
 }  // namespace tarvel::vst3

@@ -15,25 +15,24 @@
 // Each activation starts afresh, as a new instance: no audio from before it,
 // and the settings made while inactive hold from its first frame.
 //
-// Parameters: ids 0 to 4 are the effect's parameters, id 5 is the bypass.
-// Bypassed, the output is the input delayed by the latency, switched over one
-// engine block with the engine's raised-cosine crossfade once a latency of
-// input has been kept (so the path costs nothing while not bypassed); the
-// effect keeps running underneath, so switching back finds it in step.
+// Parameters: ids 0 to 4 are the effect's parameters; the bypass (BypassPath:
+// the input delayed by the latency, switched over the effect's crossfade
+// length) has an id far from them, which no further band will take: hosts
+// keep ids in their sessions.
 
 #include <atomic>
 #include <memory>
 #include <vector>
 
+#include "plugin/AdapterCore.h"
 #include "plugin/IPlugBase.h"
 #include "vst3/Vst3Abi.h"
-#include "vst3/Vst3EffectLink.h"
 
 namespace tarvel::vst3 {
 
-class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditController, private EffectHostLink {
+class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditController, public AdapterCore {
  public:
-  static constexpr ParamID kBypassId = 5;
+  static constexpr ParamID kBypassId = 0x42797020;  // "Byp "
 
   // A new instance with one reference, or null when no effect can be built.
   static IPlugVST3* Create();
@@ -83,44 +82,35 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   tresult setComponentHandler(IComponentHandler* handler) override;
   IPlugView* createView(FIDString name) override;
 
-  // For the view: the effect and its lock; its end (one view at a time, as
-  // there is one editor window). Main thread.
-  IPlugBase& Effect() { return *effect; }
+  // For the view: its end (one view at a time, as there is one editor
+  // window). Main thread.
   void ViewDestroyed() { hasView = false; }
 
  private:
   IPlugVST3() = default;
   ~IPlugVST3();
 
-  // ---- EffectHostLink: the editor's changes, to the host ----
-  void BeginEdit(int index) override;
-  void PerformEdit(int index, double normalized) override;
-  void EndEdit(int index) override;
+  // ---- IHostRequests: the editor's changes, to the host's component
+  // handler (GUI thread, with or without the lock); a VST3 host takes no
+  // other request from a plug-in, so the rest answer as a host without them.
+  void BeginParameterGesture(int index) override;
+  void ReportParameterToHost(int index, double normalized) override;
+  void EndParameterGesture(int index) override;
 
   // One stretch of at most maxFrames frames of a process call, from frame
   // `offset` on. Audio thread, under the lock.
   template <typename Sample>
   void ProcessStretch(ProcessData& data, int offset, int frames);
-  // Puts the stretch's input into the delay line, and the input of a latency
-  // ago into `delayed`. Audio thread.
-  template <typename Sample>
-  void FeedDelay(Sample* const* in, int frames);
   // The last point of every queue of the call, applied. Audio thread.
   void ApplyParameterChanges(IParameterChanges* changes);
-  void SetBypass(bool on);
   // A parameter's value from the host, by id. Under the lock.
   void SetNormalized(ParamID id, double value);
-  // Sizes the bypass path for the effect's latency and the block length.
-  // Main thread, inactive, under the lock; allocates.
-  void SizeBypassPath();
-  // Empties the bypass path without reallocating: nothing recorded, the
-  // switch at the effect. Under the lock.
-  void RestartBypassPath();
-  int FadeFrames() const;
+  // Whether the effect offers a bypass, and whether id is its parameter.
+  bool HasBypass() const { return Plug().BypassName() != nullptr; }
+  bool IsBypass(ParamID id) const { return id == kBypassId && HasBypass(); }
   int InputChannels() const { return monoInput ? 1 : 2; }
 
   std::atomic<uint32> references{1};
-  std::unique_ptr<IPlugBase> effect;
   IComponentHandler* handler = nullptr;  // referenced; main thread only
   std::vector<double> defaults;          // each parameter's normalised default
 
@@ -132,18 +122,6 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   ProcessSetup setup{kRealtime, kSample32, 0, 44100.0};
   int reportedLatency = 0;
 
-  // The bypass: the input delayed by the latency (a ring per channel, fed
-  // only while bypassing or switching; recorded counts its frames up to the
-  // latency), the delayed input of the current stretch, and where the switch
-  // stands, from 0 (effect) to fadeFrames (bypassed).
-  bool bypass = false;
-  bool recording = false;
-  int recorded = 0;
-  int fadePosition = 0;
-  int fadeFrames = 1;
-  int ringPosition = 0;
-  std::vector<double> ring[2];
-  std::vector<double> delayed[2];
 };
 
 }  // namespace tarvel::vst3

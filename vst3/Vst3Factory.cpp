@@ -4,8 +4,9 @@
 #include <string>
 
 #include "effect/TarvelParameters.h"
+#include "plugin/AdapterCore.h"
 #include "plugin/CopyText.h"
-#include "plugin/RecursiveLock.h"
+#include "plugin/Utf16.h"
 #include "vst3/IPlugVST3.h"
 
 namespace tarvel::vst3 {
@@ -14,25 +15,17 @@ namespace {
 
 constexpr const char* kVendor = kVendorName;
 constexpr const char* kClassName = kEffectName;
-constexpr const char* kSubCategories = "Fx|EQ";
-constexpr const char* kInterfaceVersion = "VST 3.7.0";
+constexpr const char* kSubCategories = TARVEL_VST3_SUBCATEGORIES;
+constexpr const char* kInterfaceVersion = TARVEL_VST3_SDK_VERSION;
 
 template <std::size_t N>
 void CopyWide(char16 (&out)[N], const char* text) {
-  std::size_t i = 0;
-  for (; text[i] != '\0' && i < N - 1; ++i) out[i] = static_cast<char16>(static_cast<unsigned char>(text[i]));
-  out[i] = 0;
+  CopyToUtf16(out, N, text);
 }
 
 // "major.minor.micro".
 std::string VersionText() {
   return std::to_string(kVersionMajor) + "." + std::to_string(kVersionMinor) + "." + std::to_string(kVersionMicro);
-}
-
-// Serialises constructions, as the VST 2.4 entry does.
-RecursiveLock& CreationLock() {
-  static RecursiveLock lock;
-  return lock;
 }
 
 class Factory final : public IPluginFactory3 {
@@ -103,15 +96,9 @@ class Factory final : public IPluginFactory3 {
     if (!obj) return kInvalidArgument;
     *obj = nullptr;
     if (!SameUid(cid, kTarvelClassId) || !iid) return kNoInterface;
-    IPlugVST3* instance = nullptr;
-    try {
-      LockGuard guard(CreationLock());
-      instance = IPlugVST3::Create();
-    } catch (...) {
-      // Nothing may unwind into the host: an instance that could not be
-      // built is no instance.
-      instance = nullptr;
-    }
+    // Under the entry lock, and nothing may unwind into the host: an
+    // instance that could not be built is no instance.
+    IPlugVST3* instance = GuardedBuild([] { return IPlugVST3::Create(); });
     if (!instance) return kResultFalse;
     const tresult result = instance->queryInterface(iid, obj);
     instance->release();  // the caller's reference, if any, stays

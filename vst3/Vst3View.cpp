@@ -45,21 +45,17 @@ tresult Vst3View::isPlatformTypeSupported(FIDString type) {
 
 tresult Vst3View::attached(void* parent, FIDString type) {
   if (isAttached || !parent || isPlatformTypeSupported(type) != kResultTrue) return kResultFalse;
-  IPlugBase& effect = owner.Effect();
   if (TicksFromHostTimer()) {
     if (!frame) return kResultFalse;
     void* loop = nullptr;
     if (frame->queryInterface(kIRunLoopIid.data(), &loop) != kResultOk || !loop) return kResultFalse;
     runLoop = static_cast<IRunLoop*>(loop);
   }
-  {
-    LockGuard guard(effect.InstanceLock());
-    if (!effect.Editor()->OpenEditorWindow(parent)) {
-      if (runLoop) runLoop->release();
-      runLoop = nullptr;
-      return kResultFalse;
-    }
-    effect.EditorOpened();
+  // Outside the instance lock: the audio thread goes on meanwhile.
+  if (!owner.OpenEditor(parent)) {
+    if (runLoop) runLoop->release();
+    runLoop = nullptr;
+    return kResultFalse;
   }
   isAttached = true;
   if (runLoop && runLoop->registerTimer(this, kTickMilliseconds) != kResultOk) {
@@ -77,10 +73,7 @@ tresult Vst3View::removed() {
     runLoop->release();
     runLoop = nullptr;
   }
-  IPlugBase& effect = owner.Effect();
-  LockGuard guard(effect.InstanceLock());
-  effect.EditorClosed();
-  effect.Editor()->CloseEditorWindow();
+  owner.CloseEditor();
   return kResultOk;
 }
 
@@ -91,7 +84,7 @@ tresult Vst3View::onKeyUp(char16, int16, int16) { return kResultFalse; }
 tresult Vst3View::onFocus(TBool) { return kResultOk; }
 
 ViewRect Vst3View::Size() const {
-  const IEditor* editor = owner.Effect().Editor();
+  const IEditor* editor = owner.Plug().Editor();
   return {0, 0, editor->Width(), editor->Height()};
 }
 
@@ -124,7 +117,7 @@ tresult Vst3View::checkSizeConstraint(ViewRect* rect) {
 }
 
 void Vst3View::onTimer() {
-  if (isAttached) owner.Effect().Editor()->Idle();
+  if (isAttached) owner.TickEditor();
 }
 
 }  // namespace tarvel::vst3

@@ -6,8 +6,8 @@
 // 10 ms and ticks the editor from it, which also drains the display
 // connection. On Windows the window's own timer ticks it.
 //
-// Threads: every call comes from the host's main thread. The window opens and
-// closes under the instance lock; ticks run outside it, as effEditIdle does.
+// Threads: every call comes from the host's main thread. The window opens,
+// ticks and closes outside the instance lock, so processing goes on meanwhile.
 // The view holds a reference to its instance; released while attached, it
 // removes itself first.
 

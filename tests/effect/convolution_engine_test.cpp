@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "effect/ConvolutionEngine.h"
+#include "effect/DisplayTap.h"
+#include "tests/support/TappedEngine.h"
 #include "effect/InstanceSlot.h"
 #include "ReferenceFilter.h"
 
@@ -33,8 +35,15 @@ Channels TestSignal(std::int32_t frames, std::uint32_t seed, double density = 1.
 
 // Feeds the whole signal in calls of the lengths `nextLength` gives, calling
 // `beforeCall`(call index) first; answers the output.
+// One call through the engine and then the display tap, as Tarvel makes it.
+void Process(ConvolutionEngine& engine, DisplayTap& tap, const double* const* in, double* const* out,
+             std::int32_t frames) {
+  engine.ProcessBlock(in, out, frames);
+  tap.Feed(engine, frames);
+}
+
 Channels Feed(ConvolutionEngine& engine, const Channels& x, const std::function<std::int32_t()>& nextLength,
-             bool inPlace = false, const std::function<void(int)>& beforeCall = {}) {
+             bool inPlace = false, const std::function<void(int)>& beforeCall = {}, DisplayTap* tap = nullptr) {
   const auto frames = static_cast<std::int32_t>(x[0].size());
   Channels y = inPlace ? x : Channels(2, std::vector<double>(frames, 0.0));
   for (std::int32_t done = 0, call = 0; done < frames; ++call) {
@@ -43,6 +52,7 @@ Channels Feed(ConvolutionEngine& engine, const Channels& x, const std::function<
     const double* in[2] = {inPlace ? &y[0][done] : &x[0][done], inPlace ? &y[1][done] : &x[1][done]};
     double* out[2] = {&y[0][done], &y[1][done]};
     engine.ProcessBlock(in, out, n);
+    if (tap) tap->Feed(engine, n);
     done += n;
   }
   return y;
@@ -262,10 +272,11 @@ TEST(ConvolutionEngine, ResetAtANewRateRestartsAndAnUnchangedOrUnusableRateKeeps
 }
 
 TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapacity) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  engine.SetDisplaySlot(&slot);
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
+  ConvolutionEngine& engine = tapped.engine;
+  DisplayTap& tap = tapped.tap;
   std::vector<std::int32_t> shown(2 * kDisplayFrames), before(2 * 64);
   EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
 
@@ -284,13 +295,13 @@ TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapa
       EXPECT_TRUE(std::equal(before.begin() + 64, before.end(), shown.begin()));
     }
     before.assign(shown.begin(), shown.begin() + 2 * 64);
-  });
+  }, &tap);
   // The last call's second half against what the engine then emits.
   ASSERT_EQ(slot.CopyDisplayValues(before), 2 * 64);
   double in[2][64] = {}, out[2][64];
   const double* ins[2] = {in[0], in[1]};
   double* outs[2] = {out[0], out[1]};
-  engine.ProcessBlock(ins, outs, 64);
+  Process(engine, tap, ins, outs, 64);
   for (int i = 0; i < 64; ++i) {
     EXPECT_EQ(before[64 + i], static_cast<std::int32_t>((out[1][i] + out[0][i]) * 64.0));
   }
@@ -301,12 +312,12 @@ TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapa
   const double* louds[2] = {loud.data(), loud.data()};
   std::vector<double> sink[2] = {std::vector<double>(5000), std::vector<double>(5000)};
   double* sinks[2] = {sink[0].data(), sink[1].data()};
-  for (int call = 0; call < 3; ++call) engine.ProcessBlock(louds, sinks, 5000);
+  for (int call = 0; call < 3; ++call) Process(engine, tap, louds, sinks, 5000);
   EXPECT_EQ(slot.displayLength.load(), kDisplayFrames);
   ASSERT_EQ(slot.CopyDisplayValues(shown), kDisplayCapacity);
   EXPECT_EQ(shown[kDisplayCapacity - 1], INT32_MAX);
 
-  engine.ProcessBlock(louds, sinks, 0);
+  Process(engine, tap, louds, sinks, 0);
   EXPECT_EQ(slot.displayLength.load(), 0);
   EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
 }
@@ -315,31 +326,32 @@ TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapa
 // read, from the second call on (the first has no previous one beside it);
 // unread for long, the values are withdrawn.
 TEST(ConvolutionEngine, DisplayFeedRunsWhileTheSummaryIsRead) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  engine.SetDisplaySlot(&slot);
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
+  ConvolutionEngine& engine = tapped.engine;
+  DisplayTap& tap = tapped.tap;
   std::vector<double> left(4096, 0.5), right(4096, -0.25), sink[2] = {left, right};
   const double* in[2] = {left.data(), right.data()};
   double* out[2] = {sink[0].data(), sink[1].data()};
   std::vector<std::int32_t> shown(kDisplayCapacity);
 
-  engine.ProcessBlock(in, out, 512);
+  Process(engine, tap, in, out, 512);
   EXPECT_EQ(slot.displayLength.load(), 0);
   EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
-  engine.ProcessBlock(in, out, 512);
+  Process(engine, tap, in, out, 512);
   EXPECT_EQ(slot.displayLength.load(), 0);
   for (int call = 0; call < 4; ++call) {
-    engine.ProcessBlock(in, out, 512);
+    Process(engine, tap, in, out, 512);
     EXPECT_EQ(slot.displayLength.load(), 512);
   }
   EXPECT_EQ(slot.CopyDisplayValues(shown), 2 * 512);
   // The latest call's values are the next output: past the latency, 16.
-  engine.ProcessBlock(in, out, 512);
+  Process(engine, tap, in, out, 512);
   EXPECT_EQ(shown[2 * 512 - 1], static_cast<std::int32_t>((sink[0][511] + sink[1][511]) * 64.0));
 
-  for (std::int64_t done = 0; done < ConvolutionEngine::kUnreadFeedFrames; done += 4096) {
-    engine.ProcessBlock(in, out, 4096);
+  for (std::int64_t done = 0; done < DisplayTap::kUnreadFeedFrames; done += 4096) {
+    Process(engine, tap, in, out, 4096);
   }
   EXPECT_EQ(slot.displayLength.load(), 0);
 }
@@ -353,11 +365,12 @@ std::int32_t DisplayValue(double sum) {
 }
 
 TEST(ConvolutionEngine, DisplayFeedSaturatesBothWaysAndShowsNaNAsZeroInCallsOfAnyLength) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
+  ConvolutionEngine& engine = tapped.engine;
+  DisplayTap& tap = tapped.tap;
   engine.ResetGains(kGains);
-  engine.SetDisplaySlot(&slot);
   const std::int32_t hop = engine.Latency() - KernelLengthForRate(44100) / 2;
   // Loud enough that many sums leave the 32-bit range on either side.
   Channels x = TestSignal(40000, 21);
@@ -376,7 +389,7 @@ TEST(ConvolutionEngine, DisplayFeedSaturatesBothWaysAndShowsNaNAsZeroInCallsOfAn
     double out[2][301];
     const double* in[2] = {&x[0][done], &x[1][done]};
     double* outs[2] = {out[0], out[1]};
-    engine.ProcessBlock(in, outs, frames);
+    Process(engine, tap, in, outs, frames);
     // Frames shown by the previous call are final up to the block's end.
     const std::int32_t checked = std::min({frames, shownLength, hop - fill});
     for (std::int32_t i = 0; i < checked; ++i) {

@@ -9,15 +9,15 @@
 
 #include "effect/ConvolutionEngine.h"
 #include "effect/InstanceSlot.h"
+#include "tests/support/TappedEngine.h"
 
 namespace tarvel {
 namespace {
 
 TEST(DisplayFeed, ReaderOnAnotherThreadWhileCallLengthsChange) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  engine.SetDisplaySlot(&slot);
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
 
   std::atomic<bool> stop{false};
   std::atomic<int> badCounts{0};
@@ -34,7 +34,8 @@ TEST(DisplayFeed, ReaderOnAnotherThreadWhileCallLengthsChange) {
   const double* in[2] = {left.data(), right.data()};
   double* out[2] = {outL.data(), outR.data()};
   for (int call = 0; call < 300; ++call) {
-    engine.ProcessBlock(in, out, (call * 397) % 6000);
+    const int frames = (call * 397) % 6000;
+    tapped.Process(in, out, frames);
   }
   stop.store(true);
   reader.join();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "effect/Tarvel.h"
+#include "vst/IPlugVST.h"
 #include "vst/VstEntry.h"
 
 namespace tarvel::fuzz {
@@ -21,7 +22,7 @@ inline AEffect* Effect() {
   return effect;
 }
 
-inline Tarvel& Plug() { return dynamic_cast<Tarvel&>(*static_cast<IPlugVST*>(Effect()->object)); }
+inline Tarvel& Plug() { return dynamic_cast<Tarvel&>(static_cast<IPlugVST*>(Effect()->object)->Plug()); }
 
 // Aborts (a finding) unless every parameter is finite and within its range,
 // in real units and as the host reads it.

@@ -14,33 +14,39 @@
 
 namespace tarvel::testing {
 
-class RecordingPlug final : public IPlugBase {
- public:
-  // Parameters in dB, -60 to 30 with a step of 0.01, as the effect has them.
-  explicit RecordingPlug(int parameterCount = 3)
-      : IPlugBase(parameterCount, "1-2 2-2", 0, "Test", "Test", "Test", 0x00010000, 0x54657374, 0x54657374, 0, false,
-                  true, false) {
-    for (int i = 0; i < parameterCount; ++i) GetParameter(i)->InitContinuous("p", 0.0, -60.0, 30.0, 0.01, "dB");
-  }
-
+// The host side of RecordingPlug: the gestures and resizes as events, the
+// reports as pairs.
+struct RecordingRequests final : IHostRequests {
   void BeginParameterGesture(int index) override { events.push_back("begin " + std::to_string(index)); }
-  void ReportParameterToHost(int index, double normalized) override {
-    reports.emplace_back(index, normalized);
-  }
+  void ReportParameterToHost(int index, double normalized) override { reports.emplace_back(index, normalized); }
   void EndParameterGesture(int index) override { events.push_back("end " + std::to_string(index)); }
-  void RequestHostDisplayUpdate() override {}
-  int HostSamplePosition() override { return 0; }
   double HostTempo() override { return 120.0; }
   void HostTimeSignature(int& numerator, int& denominator) override { numerator = denominator = 4; }
   void EditorResized(int width, int height) override {
     events.push_back("resized " + std::to_string(width) + "x" + std::to_string(height));
   }
-  void HostSpecificSetup() override {}
   bool SendMidi(const MidiMessage&) override { return true; }
-  bool SendMidiList(const ValueList<MidiMessage>&) override { return true; }
 
   std::vector<std::string> events;
   std::vector<std::pair<int, double>> reports;
+};
+
+// Holds the requests ahead of the base that reports to them.
+struct WithRecordingRequests {
+  RecordingRequests requests;
+};
+
+class RecordingPlug final : private WithRecordingRequests, public IPlugBase {
+ public:
+  // Parameters in dB, -60 to 30 with a step of 0.01, as the effect has them.
+  explicit RecordingPlug(int parameterCount = 3)
+      : IPlugBase(&requests, parameterCount, "1-2 2-2", 0, "Test", "Test", "Test", 0x00010000, 0x54657374,
+                  0x54657374, 0, false, true, false) {
+    for (int i = 0; i < parameterCount; ++i) GetParameter(i)->InitContinuous("p", 0.0, -60.0, 30.0, 0.01, "dB");
+  }
+
+  std::vector<std::string>& events = requests.events;
+  std::vector<std::pair<int, double>>& reports = requests.reports;
 };
 
 // Records every event it gets into a log shared with the test.

@@ -52,8 +52,8 @@ struct Editor {
   HWND Open() { return static_cast<HWND>(graphics->OpenEditorWindow(host.Handle())); }
   void Tick() { SendMessageA(static_cast<HWND>(graphics->GetNativeWindow()), WM_TIMER, IGraphicsWin::kTimerId, 0); }
 
+  Log log;  // outlives the controls, which log their destruction
   RecordingPlug plug{3};
-  Log log;
   HostWindow host{300, 200};
   IGraphicsWin* graphics = nullptr;
   RecordingControl* control = nullptr;

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <array>
@@ -17,15 +16,19 @@
 #include <vector>
 
 #include "effect/TarvelParameters.h"
+#include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
+#include "tests/support/HeapInUse.h"
+#include "tests/support/TestNoise.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 
 namespace tarvel::test {
 namespace {
 
-constexpr std::uint32_t kFirstGainPort = 4;
-constexpr std::uint32_t kLatencyPort = kFirstGainPort + kBandCount;
+constexpr std::uint32_t kFirstGainPort = kTarvelPorts.FirstControl();
+constexpr std::uint32_t kLatencyPort = kTarvelPorts.Latency();
+constexpr std::uint32_t kEnabledPort = kTarvelPorts.Enabled();
 
 class Lv2World {
  public:
@@ -75,14 +78,14 @@ TEST(Lv2Data, PluginMatchesTheParameterTable) {
   EXPECT_STREQ(lilv_node_as_uri(licence), "https://spdx.org/licenses/GPL-3.0-or-later");
   lilv_node_free(licence);
   for (const auto& [predicate, expected] :
-       {std::pair{"minorVersion", kVersionMinor}, std::pair{"microVersion", kVersionMicro}}) {
+       {std::pair{"minorVersion", kLv2MinorVersion}, std::pair{"microVersion", kVersionMicro}}) {
     LilvNode* version = lilv_world_get(w.world, uri, w.Node(kLv2 + predicate), nullptr);
     EXPECT_EQ(lilv_node_as_int(version), expected) << predicate;
     lilv_node_free(version);
   }
   EXPECT_TRUE(lilv_plugin_has_feature(p, w.Node(kLv2 + "hardRTCapable")));
   EXPECT_FALSE(lilv_plugin_has_feature(p, w.Node(kLv2 + "inPlaceBroken")));
-  ASSERT_EQ(lilv_plugin_get_num_ports(p), kLatencyPort + 1);
+  ASSERT_EQ(lilv_plugin_get_num_ports(p), kTarvelPorts.Count());
 
   for (std::uint32_t i = 0; i < 4; ++i) {
     const LilvPort* port = lilv_plugin_get_port_by_index(p, i);
@@ -112,6 +115,11 @@ TEST(Lv2Data, PluginMatchesTheParameterTable) {
   const LilvPort* latency = lilv_plugin_get_port_by_index(p, kLatencyPort);
   EXPECT_TRUE(lilv_port_is_a(p, latency, w.Node(kLv2 + "OutputPort")));
   EXPECT_TRUE(lilv_port_has_property(p, latency, w.Node(kLv2 + "reportsLatency")));
+  // The bypass, as hosts find it: the port designated lv2:enabled.
+  const LilvPort* enabled = lilv_plugin_get_port_by_designation(p, w.Node(kLv2 + "InputPort"), w.Node(kLv2 + "enabled"));
+  ASSERT_NE(enabled, nullptr);
+  EXPECT_EQ(lilv_port_get_index(p, enabled), kEnabledPort);
+  EXPECT_TRUE(lilv_port_has_property(p, enabled, w.Node(kLv2 + "toggled")));
 
   LilvUIs* uis = lilv_plugin_get_uis(p);
   ASSERT_EQ(lilv_uis_size(uis), 1u);
@@ -132,6 +140,7 @@ class Lv2Instance {
       lilv_instance_connect_port(instance, kFirstGainPort + band, &gains[band]);
     }
     lilv_instance_connect_port(instance, kLatencyPort, &latency);
+    lilv_instance_connect_port(instance, kEnabledPort, &enabled);
     lilv_instance_activate(instance);
   }
   ~Lv2Instance() {
@@ -157,19 +166,13 @@ class Lv2Instance {
   LilvInstance* instance;
   std::array<float, kBandCount> gains{};
   float latency = -1.0f;
+  float enabled = 1.0f;
 };
 
 using Channels = std::array<std::vector<float>, 2>;
 
 Channels Noise(std::size_t frames, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
-  Channels noise;
-  for (auto& channel : noise) {
-    channel.resize(frames);
-    for (float& sample : channel) sample = uniform(random);
-  }
-  return noise;
+  return {test::Noise<float>(frames, seed, 0.5), test::Noise<float>(frames, seed + 1, 0.5)};
 }
 
 // Gains whose normalised VST 2.4 values are exact in single precision, so
@@ -179,7 +182,7 @@ constexpr std::array<float, kBandCount> kNormalised = {0.5f, 0.25f, 0.75f, 0.625
 TEST(Lv2Run, OutputEqualsTheVstModulesAtEveryRate) {
   ASSERT_NE(World().plugin, nullptr);
   std::string error;
-  const auto library = PluginLibrary::Open(TARVEL_VST_PLUGIN_FILE, error);
+  const auto library = PluginLibrary::Open(TARVEL_PLUGIN_FILE, error);
   ASSERT_TRUE(library) << error;
   constexpr std::size_t kCall = 512;
   for (const double rate : {44100.0, 48000.0, 96000.0, 192000.0}) {
@@ -232,9 +235,10 @@ TEST(Lv2Run, OutputEqualsTheVstModulesAtEveryRate) {
   }
 }
 
-TEST(Lv2Run, RatesTheEngineCannotServeGiveNoInstance) {
+TEST(Lv2Run, RatesOutsideTheSupportedOnesGiveNoInstance) {
   ASSERT_NE(World().plugin, nullptr);
-  for (const double rate : {0.0, -44100.0, std::nan(""), std::numeric_limits<double>::infinity(), 3e9}) {
+  for (const double rate : {0.0, -44100.0, std::nan(""), std::numeric_limits<double>::infinity(), 3e9,
+                            kMinSampleRate - 1.0, kMaxSampleRate + 1.0}) {
     LilvInstance* instance = lilv_plugin_instantiate(World().plugin, rate, nullptr);
     EXPECT_EQ(instance, nullptr) << rate;
     if (instance) lilv_instance_free(instance);
@@ -282,8 +286,6 @@ TEST(Lv2Lifecycle, ActivateForgetsEarlierAudio) {
 }
 
 // Heap bytes in use (glibc's count; 0 where a sanitizer replaces the allocator).
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
-
 TEST(Lv2Lifecycle, ThousandActivationsAndHundredInstancesLeaveMemoryFlat) {
   ASSERT_NE(World().plugin, nullptr);
   float silence[64] = {};
@@ -305,14 +307,39 @@ TEST(Lv2Lifecycle, ThousandActivationsAndHundredInstancesLeaveMemoryFlat) {
   };
   cycle(1000);
   for (int i = 0; i < 10; ++i) cycle(1);
-  const std::size_t before = HeapInUse();
+  const std::size_t before = test::HeapInUse();
   for (int i = 0; i < 100; ++i) cycle(1);  // each designs its kernels: slow under sanitizers
   cycle(1000);
-  EXPECT_LE(HeapInUse(), before + 4096);
+  EXPECT_LE(test::HeapInUse(), before + 4096);
   // Instantiate and clean up without ever activating.
   LilvInstance* idle = lilv_plugin_instantiate(World().plugin, 96000.0, nullptr);
   ASSERT_NE(idle, nullptr);
   lilv_instance_free(idle);
+}
+
+// Disabled (the host's bypass), the output is the input delayed by the
+// latency once the delay has filled and the switch has faded; enabled again,
+// after the fade, what an instance that never left gives.
+TEST(Lv2Run, DisabledPassesTheInputDelayedAndSwitchesBack) {
+  constexpr std::size_t kCall = 512, kCalls = 60, kFrames = kCall * kCalls;
+  const Channels x = Noise(kFrames, 41);
+  Lv2Instance plug(44100.0), plain(44100.0);
+  ASSERT_TRUE(plug.instance && plain.instance);
+  plug.gains[0] = plain.gains[0] = kMaxGainDb;
+  Channels out{std::vector<float>(kFrames), std::vector<float>(kFrames)}, want = out;
+  for (std::size_t call = 0; call < kCalls; ++call) {
+    const std::size_t done = call * kCall;
+    plug.enabled = call < 20 ? 0.0f : 1.0f;
+    const std::array<float*, 2> in = {const_cast<float*>(x[0].data()) + done, const_cast<float*>(x[1].data()) + done};
+    plug.Run(in, {out[0].data() + done, out[1].data() + done}, kCall, kCall);
+    plain.Run(in, {want[0].data() + done, want[1].data() + done}, kCall, kCall);
+  }
+  const auto latency = static_cast<std::size_t>(plug.latency);
+  ASSERT_GT(latency, 0u);
+  for (int c = 0; c < 2; ++c) {
+    for (std::size_t i = 3 * latency; i < 20 * kCall; ++i) ASSERT_EQ(out[c][i], x[c][i - latency]) << c << " " << i;
+    for (std::size_t i = 20 * kCall + latency; i < kFrames; ++i) ASSERT_EQ(out[c][i], want[c][i]) << c << " " << i;
+  }
 }
 
 }  // namespace

@@ -6,14 +6,31 @@
 #include <vector>
 
 #include "plugin/IPlugBase.h"
+#include "tests/support/FakeEditor.h"
 
 namespace tarvel::test {
 
-class TestPlug : public IPlugBase {
+// The host side of TestPlug: records the reports and the MIDI it is sent.
+struct RecordedRequests final : IHostRequests {
+  void ReportParameterToHost(int index, double normalized) override { reported.push_back({index, normalized}); }
+  bool SendMidi(const MidiMessage& message) override {
+    sentMidi.push_back(message);
+    return true;
+  }
+  std::vector<std::pair<int, double>> reported;
+  std::vector<MidiMessage> sentMidi;
+};
+
+// Holds the requests ahead of the base that reports to them.
+struct WithRecordedRequests {
+  RecordedRequests requests;
+};
+
+class TestPlug : private WithRecordedRequests, public IPlugBase {
  public:
   explicit TestPlug(const char* channelIO = "1-2 2-2", int parameterCount = 5, int presetCount = 0)
-      : IPlugBase(parameterCount, channelIO, presetCount, "Test", "", "Vendor", 0x10203, 0x49706C67, 0x4B76746D, 0,
-                  false, false, false) {
+      : IPlugBase(&requests, parameterCount, channelIO, presetCount, "Test", "", "Vendor", 0x10203, 0x49706C67,
+                  0x4B76746D, 0, false, false, false) {
     for (int i = 0; i < parameterCount; ++i)
       GetParameter(i)->InitContinuous("p", 0.0, -60.0, 30.0, 0.01, "dB");
   }
@@ -21,23 +38,6 @@ class TestPlug : public IPlugBase {
   void ParameterChanged(int index) override {
     IPlugBase::ParameterChanged(index);
     changed.push_back(index);
-  }
-  void BeginParameterGesture(int) override {}
-  void ReportParameterToHost(int index, double normalized) override { reported.push_back({index, normalized}); }
-  void EndParameterGesture(int) override {}
-  void RequestHostDisplayUpdate() override {}
-  int HostSamplePosition() override { return 0; }
-  double HostTempo() override { return 0.0; }
-  void HostTimeSignature(int& numerator, int& denominator) override { numerator = denominator = 0; }
-  void EditorResized(int, int) override {}
-  void HostSpecificSetup() override {}
-  bool SendMidi(const MidiMessage& message) override {
-    sentMidi.push_back(message);
-    return true;
-  }
-  bool SendMidiList(const ValueList<MidiMessage>& messages) override {
-    for (int i = 0; i < messages.Count(); ++i) SendMidi(*messages.Get(i));
-    return true;
   }
 
   std::vector<double> Values() const {
@@ -47,36 +47,8 @@ class TestPlug : public IPlugBase {
   }
 
   std::vector<int> changed;
-  std::vector<std::pair<int, double>> reported;
-  std::vector<MidiMessage> sentMidi;
-};
-
-// Records what the core shows in the editor.
-class FakeEditor : public IEditor {
- public:
-  struct Push {
-    int index;
-    double value;
-    bool isNormalized;
-  };
-  explicit FakeEditor(std::vector<Push>* pushes, bool* destroyed = nullptr) : pushes(pushes), destroyed(destroyed) {}
-  ~FakeEditor() override {
-    if (destroyed) *destroyed = true;
-  }
-  void PushParameterToControls(int index, double value, bool isNormalized) override {
-    pushes->push_back({index, value, isNormalized});
-  }
-  void CreateDrawBitmaps() override { bitmapsCreated = true; }
-  void* OpenEditorWindow(void*) override { return nullptr; }
-  void CloseEditorWindow() override {}
-  int Width() const override { return 768; }
-  int Height() const override { return 768; }
-
-  bool bitmapsCreated = false;
-
- private:
-  std::vector<Push>* pushes;
-  bool* destroyed;
+  std::vector<std::pair<int, double>>& reported = requests.reported;
+  std::vector<MidiMessage>& sentMidi = requests.sentMidi;
 };
 
 }  // namespace tarvel::test

@@ -6,12 +6,15 @@
 
 #include <algorithm>
 #include <climits>
+#include <cctype>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "tests/support/FakeEditor.h"
+#include "vst/HostIdentity.h"
 #include "vst/IPlugVST.h"
 
 namespace tarvel::test {
@@ -58,28 +61,6 @@ VstIntPtr TARVEL_VSTCALL HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIn
   }
 }
 
-class FakeEditor : public IEditor {
- public:
-  struct Push {
-    int index;
-    double value;
-    bool isNormalized;
-  };
-  void PushParameterToControls(int index, double value, bool isNormalized) override {
-    pushes.push_back({index, value, isNormalized});
-  }
-  void CreateDrawBitmaps() override {}
-  void* OpenEditorWindow(void* parent) override { return parent ? this : nullptr; }
-  void CloseEditorWindow() override { ++closes; }
-  int Width() const override { return width; }
-  int Height() const override { return height; }
-
-  std::vector<Push> pushes;
-  int closes = 0;
-  int width = 300;
-  int height = 200;
-};
-
 struct Options {
   const char* channelIO = "1-2 2-2";
   std::string effectName = "Test";
@@ -91,20 +72,43 @@ struct Options {
   audioMasterCallback callback = &HostCallback;
 };
 
-class TestVstPlug : public IPlugVST {
+// A plug-in of two parameters built as the options say.
+class TestBase final : public IPlugBase {
  public:
-  explicit TestVstPlug(const Options& o = {})
-      : IPlugVST(o.callback, 2, o.channelIO, 0, o.effectName.c_str(), o.productName.c_str(), o.vendorName.c_str(),
-                 0x10203, 0x54657374, 0x56656E64, 0, o.usesMidi, o.usesChunks, o.isInstrument) {
+  TestBase(IHostRequests& host, const Options& o, bool* gone)
+      : IPlugBase(&host, 2, o.channelIO, 0, o.effectName.c_str(), o.productName.c_str(), o.vendorName.c_str(),
+                  0x10203, 0x54657374, 0x56656E64, 0, o.usesMidi, o.usesChunks, o.isInstrument),
+        gone(gone) {
     GetParameter(0)->InitContinuous(std::string(31, 'N').c_str(), 0.0, -1e9, 1e9, 0.000001,
                                     std::string(31, 'L').c_str());
     GetParameter(1)->InitContinuous("p", 0.0, -60.0, 30.0, 0.01, "dB");
+  }
+  ~TestBase() override {
+    if (gone) *gone = true;
   }
 
   void ResetProcessing() override {
     if (throwOnReset) throw std::bad_alloc();
   }
   void EditorOpened() override { ++opened; }
+
+  bool throwOnReset = false;
+  int opened = 0;
+  bool* gone;
+};
+
+// The adapter on a TestBase, as the entry builds it.
+class TestVstPlug {
+ public:
+  explicit TestVstPlug(const Options& o = {}, bool* gone = nullptr)
+      : adapter(IPlugVST::Create(o.callback,
+                                 [&](IHostRequests& host) { return std::make_unique<TestBase>(host, o, gone); })),
+        base(static_cast<TestBase&>(adapter->Plug())) {}
+
+  AEffect* Effect() { return adapter->Effect(); }
+  IPlugVST& Vst() { return *adapter; }
+  TestBase& Base() { return base; }
+  Parameter* GetParameter(int index) { return base.GetParameter(index); }
 
   VstIntPtr Call(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0.0f) {
     return Effect()->dispatcher(Effect(), opcode, index, value, ptr, opt);
@@ -121,17 +125,24 @@ class TestVstPlug : public IPlugVST {
   }
   std::vector<bool> InputsConnected() const {
     std::vector<bool> connected;
-    for (int i = 0; i < InputChannelCount(); ++i) connected.push_back(GetInputChannel(i)->connected);
+    for (int i = 0; i < base.InputChannelCount(); ++i) connected.push_back(base.GetInputChannel(i)->connected);
     return connected;
   }
   std::vector<bool> OutputsConnected() const {
     std::vector<bool> connected;
-    for (int i = 0; i < OutputChannelCount(); ++i) connected.push_back(GetOutputChannel(i)->connected);
+    for (int i = 0; i < base.OutputChannelCount(); ++i) connected.push_back(base.GetOutputChannel(i)->connected);
     return connected;
   }
+  // Hands the instance to the host, as the entry does: effClose deletes it.
+  AEffect* Release() {
+    AEffect* effect = Effect();
+    adapter.release();
+    return effect;
+  }
 
-  bool throwOnReset = false;
-  int opened = 0;
+ private:
+  std::unique_ptr<IPlugVST> adapter;
+  TestBase& base;
 };
 
 struct Adapter : ::testing::Test {
@@ -233,10 +244,10 @@ TEST_F(Adapter, MidiPlugins) {
   ValueList<MidiMessage> messages;
   for (std::uint8_t note : {60, 64, 67}) messages.Append({5, 0x90, note, 100});
   host.eventsAnswer = 0;
-  EXPECT_FALSE(plug.SendMidiList(messages));
+  EXPECT_FALSE(plug.Base().SendMidiList(messages));
   EXPECT_EQ(host.midi.size(), 3u);  // every message was offered all the same
   host.eventsAnswer = 1;
-  EXPECT_TRUE(plug.SendMidiList(messages));
+  EXPECT_TRUE(plug.Base().SendMidiList(messages));
   ASSERT_EQ(host.midi.size(), 6u);
   EXPECT_EQ(host.midi[5].midiData[1], 67);
   EXPECT_EQ(host.midi[5].deltaFrames, 5);
@@ -279,11 +290,11 @@ TEST_F(Adapter, HostIdentityAskedOnce) {
     host.product = product;
     host.requests.clear();
     TestVstPlug plug;
-    EXPECT_EQ(plug.HostId(), id) << product;
-    EXPECT_EQ(plug.HostId(), id) << product;
+    EXPECT_EQ(plug.Vst().HostId(), id) << product;
+    EXPECT_EQ(plug.Base().HostId(), id) << product;
     EXPECT_EQ(host.Count(audioMasterGetProductString), 1);
     EXPECT_EQ(host.Count(audioMasterGetVendorVersion), *product ? 1 : 0);
-    EXPECT_EQ(plug.HostVersion(), *product ? 0x00020305 : 0);
+    EXPECT_EQ(plug.Vst().HostVersion(), *product ? 0x00020305 : 0);
   }
 }
 
@@ -293,12 +304,12 @@ TEST_F(Adapter, HostVersionsOutsideThePackingAreLimited) {
   for (const auto& [decimal, packed] : versions) {
     host.vendorVersion = decimal;
     TestVstPlug plug;
-    plug.HostId();
-    EXPECT_EQ(plug.HostVersion(), packed) << decimal;
+    plug.Vst().HostId();
+    EXPECT_EQ(plug.Vst().HostVersion(), packed) << decimal;
   }
   host.fillProductBuffer = true;  // no terminator in the whole buffer
   TestVstPlug plug;
-  EXPECT_EQ(plug.HostId(), 0);
+  EXPECT_EQ(plug.Vst().HostId(), 0);
 }
 
 TEST_F(Adapter, TimeQueries) {
@@ -313,17 +324,17 @@ TEST_F(Adapter, TimeQueries) {
       {10.5, 11}, {10.49, 10}, {-1.0, 0}, {std::nan(""), 0}, {1e12, INT_MAX}, {0.0, 0}};
   for (const auto& [position, expected] : positions) {
     host.time.samplePos = position;
-    EXPECT_EQ(plug.HostSamplePosition(), expected) << position;
+    EXPECT_EQ(plug.Base().HostSamplePosition(), expected) << position;
   }
-  EXPECT_EQ(plug.HostTempo(), 128.0);
-  plug.HostTimeSignature(numerator, denominator);
+  EXPECT_EQ(plug.Base().HostTempo(), 128.0);
+  plug.Base().HostTimeSignature(numerator, denominator);
   EXPECT_EQ(numerator, 3);
   EXPECT_EQ(denominator, 8);
 
   host.time.tempo = -1.0;
   host.time.timeSigDenominator = -8;
-  EXPECT_EQ(plug.HostTempo(), 0.0);
-  plug.HostTimeSignature(numerator, denominator);
+  EXPECT_EQ(plug.Base().HostTempo(), 0.0);
+  plug.Base().HostTimeSignature(numerator, denominator);
   EXPECT_EQ(numerator, 0);
   EXPECT_EQ(denominator, 0);
 
@@ -331,13 +342,13 @@ TEST_F(Adapter, TimeQueries) {
   host.time.tempo = 90.0;
   host.time.timeSigNumerator = 4;
   host.time.timeSigDenominator = 4;
-  EXPECT_EQ(plug.HostTempo(), 0.0);  // not marked valid
-  plug.HostTimeSignature(numerator, denominator);
+  EXPECT_EQ(plug.Base().HostTempo(), 0.0);  // not marked valid
+  plug.Base().HostTimeSignature(numerator, denominator);
   EXPECT_EQ(numerator, 0);
 
   host.answerTime = false;
-  EXPECT_EQ(plug.HostSamplePosition(), 0);
-  EXPECT_EQ(plug.HostTempo(), 0.0);
+  EXPECT_EQ(plug.Base().HostSamplePosition(), 0);
+  EXPECT_EQ(plug.Base().HostTempo(), 0.0);
 }
 
 TEST_F(Adapter, NoHostCallback) {
@@ -346,14 +357,15 @@ TEST_F(Adapter, NoHostCallback) {
   options.usesMidi = true;
   TestVstPlug plug(options);
   plug.Call(effOpen);
-  EXPECT_EQ(plug.HostId(), 0);
-  EXPECT_EQ(plug.HostTempo(), 0.0);
-  EXPECT_EQ(plug.HostSamplePosition(), 0);
-  EXPECT_FALSE(plug.SendMidi({0, 0x90, 60, 1}));
-  plug.BeginParameterGesture(0);
-  plug.ReportParameterToHost(0, 0.5);
-  plug.EndParameterGesture(0);
-  plug.RequestHostDisplayUpdate();
+  IPlugBase& base = plug.Base();
+  EXPECT_EQ(base.HostId(), 0);
+  EXPECT_EQ(base.HostTempo(), 0.0);
+  EXPECT_EQ(base.HostSamplePosition(), 0);
+  EXPECT_FALSE(base.SendMidi({0, 0x90, 60, 1}));
+  base.BeginParameterGesture(0);
+  base.ReportParameterToHost(0, 0.5);
+  base.EndParameterGesture(0);
+  base.RequestHostDisplayUpdate();
   plug.ProcessEveryWay();
   EXPECT_TRUE(host.requests.empty());
 }
@@ -361,12 +373,12 @@ TEST_F(Adapter, NoHostCallback) {
 TEST_F(Adapter, EditorRequests) {
   TestVstPlug plug;
   EXPECT_EQ(plug.Effect()->flags & effFlagsHasEditor, 0);
-  plug.AttachEditor(nullptr);
+  plug.Base().AttachEditor(nullptr);
   EXPECT_EQ(plug.Effect()->flags & effFlagsHasEditor, 0);
 
   auto owned = std::make_unique<FakeEditor>();
   FakeEditor& editor = *owned;
-  plug.AttachEditor(std::move(owned));
+  plug.Base().AttachEditor(std::move(owned));
   EXPECT_EQ(plug.Effect()->flags & effFlagsHasEditor, effFlagsHasEditor);
   ERect* rect = nullptr;
   ASSERT_EQ(plug.Call(effEditGetRect, 0, 0, &rect), 1);
@@ -376,15 +388,15 @@ TEST_F(Adapter, EditorRequests) {
   EXPECT_EQ(rect->bottom, 200);
   EXPECT_EQ(rect->right, 300);
   editor.width = 640;
-  plug.EditorResized(1, 1);  // the editor's size counts, not the arguments
+  plug.Base().EditorResized(1, 1);  // the editor's size counts, not the arguments
   EXPECT_EQ(rect->right, 640);
   EXPECT_EQ(plug.Call(effEditGetRect), 0);
 
   EXPECT_EQ(plug.Call(effEditOpen, 0, 0, nullptr), 0);  // no window
-  EXPECT_EQ(plug.opened, 0);
+  EXPECT_EQ(plug.Base().opened, 0);
   int parent = 0;
   EXPECT_EQ(plug.Call(effEditOpen, 0, 0, &parent), 1);
-  EXPECT_EQ(plug.opened, 1);
+  EXPECT_EQ(plug.Base().opened, 1);
   EXPECT_EQ(plug.Call(effEditClose), 1);
   EXPECT_EQ(editor.closes, 1);
 
@@ -427,22 +439,36 @@ TEST_F(Adapter, SpeakerArrangementsWithImpossibleCounts) {
 
 TEST_F(Adapter, FailuresInsideACallDoNotReachTheHost) {
   TestVstPlug plug;
-  plug.throwOnReset = true;
+  plug.Base().throwOnReset = true;
   EXPECT_EQ(plug.Call(effSetSampleRate, 0, 0, nullptr, 48000.0f), 0);
-  plug.throwOnReset = false;
+  plug.Base().throwOnReset = false;
   EXPECT_EQ(plug.Call(effGetVstVersion), 2400);  // the lock was released
 }
 
 TEST_F(Adapter, CloseDestroysTheInstance) {
-  struct Watched : TestVstPlug {
-    explicit Watched(bool* gone) : gone(gone) {}
-    ~Watched() override { *gone = true; }
-    bool* gone;
-  };
   bool gone = false;
-  auto* plug = new Watched(&gone);
-  EXPECT_EQ(plug->Call(effClose), 0);
+  AEffect* effect = TestVstPlug({}, &gone).Release();
+  EXPECT_FALSE(gone);
+  EXPECT_EQ(effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f), 0);
   EXPECT_TRUE(gone);
+}
+
+TEST(HostIdentity, ProductTextsFindTheirHostWhateverTheCaseAndTheWordsAround) {
+  // The hosts whose channel set-up differs, and two that others contain.
+  for (const char* name : {"Adobe Audition", "Forte", "Orion", "SAWStudio", "Cubase", "Reaper", "Live"}) {
+    SCOPED_TRACE(name);
+    const int id = HostIdFromProduct(name);
+    EXPECT_GT(id, 0);
+    std::string upper = name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(HostIdFromProduct(upper.c_str()), id);
+    EXPECT_EQ(HostIdFromProduct(("My " + std::string(name) + " 12 x64").c_str()), id);
+  }
+  EXPECT_NE(HostIdFromProduct("Cubase"), HostIdFromProduct("Reaper"));
+  // One text naming two hosts is one host, whichever word comes first.
+  EXPECT_EQ(HostIdFromProduct("reaper cubase"), HostIdFromProduct("cubase reaper"));
+  for (const char* unknown : {"", "unknown host", "Ardour"}) EXPECT_EQ(HostIdFromProduct(unknown), 0) << unknown;
+  EXPECT_EQ(HostIdFromProduct(nullptr), 0);
 }
 
 TEST(HostExtensionDigest, KnownVectors) {

@@ -12,6 +12,7 @@
 
 #include "effect/Tarvel.h"
 #include "tools/host/X11Window_x11.h"
+#include "vst/IPlugVST.h"
 #include "vst/VstEntry.h"
 
 namespace tarvel::test {
@@ -20,7 +21,7 @@ namespace {
 TEST(EditorThreadsX11, AudioGuiIdleAndParametersTogether) {
   AEffect* effect = VSTPluginMain(nullptr);
   ASSERT_NE(effect, nullptr);
-  const InstanceSlot& slot = *dynamic_cast<Tarvel&>(*static_cast<IPlugVST*>(effect->object)).Slot();
+  const InstanceSlot& slot = *dynamic_cast<Tarvel&>(static_cast<IPlugVST*>(effect->object)->Plug()).Slot();
   effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
   effect->dispatcher(effect, effSetBlockSize, 0, 256, nullptr, 0.0f);
   effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);

@@ -7,12 +7,13 @@
 
 #include "effect/InstanceRegistry.h"
 #include "effect/Tarvel.h"
+#include "vst/IPlugVST.h"
 #include "vst/VstEntry.h"
 
 namespace tarvel::test {
 namespace {
 
-Tarvel& PlugOf(AEffect* effect) { return dynamic_cast<Tarvel&>(*static_cast<IPlugVST*>(effect->object)); }
+Tarvel& PlugOf(AEffect* effect) { return dynamic_cast<Tarvel&>(static_cast<IPlugVST*>(effect->object)->Plug()); }
 
 void Close(AEffect* effect) { effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f); }
 

@@ -13,6 +13,7 @@
 
 #include "effect/Tarvel.h"
 #include "gui/IGraphics.h"
+#include "vst/IPlugVST.h"
 #include "vst/VstEntry.h"
 
 namespace tarvel::test {
@@ -33,7 +34,7 @@ TEST(Threads, ConcurrentEntriesBuildDistinctInstances) {
   for (const auto& effects : built)
     for (AEffect* effect : effects) {
       ASSERT_NE(effect, nullptr);
-      slots.insert(dynamic_cast<Tarvel&>(*static_cast<IPlugVST*>(effect->object)).SlotIndex());
+      slots.insert(dynamic_cast<Tarvel&>(static_cast<IPlugVST*>(effect->object)->Plug()).SlotIndex());
     }
   EXPECT_EQ(slots.size(), static_cast<std::size_t>(kThreads * kEach));
   for (const auto& effects : built)
@@ -90,7 +91,7 @@ TEST(Threads, EditorDrawsWhileAudioRunsAndTheHostSetsParameters) {
   effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
   effect->dispatcher(effect, effSetBlockSize, 0, 200, nullptr, 0.0f);
   effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
-  auto& plug = *static_cast<IPlugVST*>(effect->object);
+  IPlugBase& plug = static_cast<IPlugVST*>(effect->object)->Plug();
   auto* graphics = dynamic_cast<IGraphics*>(plug.Editor());
   ASSERT_NE(graphics, nullptr);
   IControl* knob = graphics->GetControl(graphics->AddControl(std::make_unique<BoundControl>(plug, 2)));

@@ -5,6 +5,8 @@
 #include <numbers>
 #include <random>
 
+#include "effect/TarvelParameters.h"
+
 namespace tarvel {
 namespace {
 
@@ -45,10 +47,10 @@ std::vector<std::vector<double>> MakeDemoSignal(int rate, double seconds) {
     signal[0][i] = left.Next();
     signal[1][i] = right.Next();
   }
-  const double centres[] = {80.0, 80.0 * std::sqrt(10.0), 800.0, 800.0 * std::sqrt(10.0), 8000.0};
-  const size_t toneFrames = (frames - noiseFrames) / 5;
+  const auto& centres = kBandCentresHz;
+  const size_t toneFrames = (frames - noiseFrames) / centres.size();
   const double fade = 0.01 * rate;
-  for (size_t tone = 0; tone < 5; ++tone) {
+  for (size_t tone = 0; tone < centres.size(); ++tone) {
     if (centres[tone] >= rate / 2.0) continue;
     for (size_t i = 0; i < toneFrames; ++i) {
       const double edge = std::min({1.0, i / fade, (toneFrames - 1 - i) / fade});

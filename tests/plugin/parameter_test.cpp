@@ -154,5 +154,27 @@ TEST(Parameter, SteppedParameterRoundsToTheStep) {
   EXPECT_EQ(p.Value(), 0.0);
 }
 
+TEST(Parameter, TypedTextLenientForVst2StrictForTheOthers) {
+  Parameter p;
+  p.InitContinuous("gain", 0.0, -60.0, 30.0, 0.01, "dB");
+  p.AddDisplayText(-60, "off");
+  const struct {
+    const char* text;
+    bool strictTakes;
+    double value;  // as both readings take it (lenient: 0 where strict refuses)
+  } cases[] = {{"-7.25 dB", true, -7.25}, {"off", true, -60.0}, {"abc", false, 0.0}, {"nan", false, 0.0}, {"", false, 0.0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    double lenient = 99.0, strict = 99.0;
+    EXPECT_TRUE(p.ValueForTypedText(c.text, Parameter::TypedText::kLenient, lenient));
+    EXPECT_EQ(lenient, c.value);
+    EXPECT_EQ(p.ValueForTypedText(c.text, Parameter::TypedText::kStrict, strict), c.strictTakes);
+    EXPECT_EQ(strict, c.strictTakes ? c.value : 99.0);
+  }
+  double untouched = 99.0;
+  EXPECT_FALSE(p.ValueForTypedText(nullptr, Parameter::TypedText::kLenient, untouched));
+  EXPECT_EQ(untouched, 99.0);
+}
+
 }  // namespace
 }  // namespace tarvel
