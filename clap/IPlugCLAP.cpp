@@ -106,6 +106,66 @@ bool StateLoad(const clap_plugin_t* plugin, const clap_istream_t* stream) {
 }
 const clap_plugin_state_t kState = {&StateSave, &StateLoad};
 
+bool GuiIsApiSupported(const clap_plugin_t*, const char* api, bool floating) {
+  return IPlugCLAP::IsNativeApi(api, floating);
+}
+bool GuiGetPreferredApi(const clap_plugin_t*, const char** api, bool* floating) {
+  if (!api || !floating) return false;
+#ifdef _WIN32
+  *api = kClapWindowApiWin32;
+#else
+  *api = kClapWindowApiX11;
+#endif
+  *floating = false;
+  return true;
+}
+bool GuiCreate(const clap_plugin_t* plugin, const char* api, bool floating) {
+  return Of(plugin) && Of(plugin)->GuiCreate(api, floating);
+}
+void GuiDestroy(const clap_plugin_t* plugin) {
+  if (IPlugCLAP* p = Of(plugin)) p->GuiDestroy();
+}
+bool GuiSetScale(const clap_plugin_t*, double) { return false; }  // drawn at one size
+bool GuiGetSize(const clap_plugin_t* plugin, std::uint32_t* width, std::uint32_t* height) {
+  return Of(plugin) && width && height && Of(plugin)->GuiSize(*width, *height);
+}
+bool GuiCanResize(const clap_plugin_t*) { return false; }
+bool GuiGetResizeHints(const clap_plugin_t* plugin, clap_gui_resize_hints_t* hints) {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  if (!hints || !GuiGetSize(plugin, &width, &height)) return false;
+  *hints = {false, false, true, width, height};
+  return true;
+}
+bool GuiAdjustSize(const clap_plugin_t* plugin, std::uint32_t* width, std::uint32_t* height) {
+  return GuiGetSize(plugin, width, height);  // the one size there is
+}
+bool GuiSetSize(const clap_plugin_t* plugin, std::uint32_t width, std::uint32_t height) {
+  std::uint32_t w = 0;
+  std::uint32_t h = 0;
+  return GuiGetSize(plugin, &w, &h) && w == width && h == height;
+}
+bool GuiSetParent(const clap_plugin_t* plugin, const clap_window_t* window) {
+  return Of(plugin) && window && Guarded(false, [&] { return Of(plugin)->GuiSetParent(*window); });
+}
+bool GuiSetTransient(const clap_plugin_t*, const clap_window_t*) { return false; }  // embedded only
+void GuiSuggestTitle(const clap_plugin_t*, const char*) {}
+bool GuiShow(const clap_plugin_t* plugin) { return Of(plugin) != nullptr; }
+bool GuiHide(const clap_plugin_t* plugin) { return Of(plugin) != nullptr; }
+const clap_plugin_gui_t kGui = {&GuiIsApiSupported, &GuiGetPreferredApi, &GuiCreate,       &GuiDestroy,
+                                &GuiSetScale,       &GuiGetSize,         &GuiCanResize,    &GuiGetResizeHints,
+                                &GuiAdjustSize,     &GuiSetSize,         &GuiSetParent,    &GuiSetTransient,
+                                &GuiSuggestTitle,   &GuiShow,            &GuiHide};
+
+void OnTimer(const clap_plugin_t* plugin, clap_id) {
+  if (IPlugCLAP* p = Of(plugin)) p->GuiTick();
+}
+const clap_plugin_timer_support_t kTimerSupport = {&OnTimer};
+void OnFd(const clap_plugin_t* plugin, int, std::uint32_t) {
+  if (IPlugCLAP* p = Of(plugin)) p->GuiTick();
+}
+const clap_plugin_posix_fd_support_t kPosixFdSupport = {&OnFd};
+
 const void* PluginGetExtension(const clap_plugin_t*, const char* id) {
   if (!id) return nullptr;
   if (std::strcmp(id, kClapExtAudioPorts) == 0) return &kAudioPorts;
@@ -113,6 +173,11 @@ const void* PluginGetExtension(const clap_plugin_t*, const char* id) {
   if (std::strcmp(id, kClapExtLatency) == 0) return &kLatency;
   if (std::strcmp(id, kClapExtTail) == 0) return &kTail;
   if (std::strcmp(id, kClapExtState) == 0) return &kState;
+  if (std::strcmp(id, kClapExtGui) == 0) return &kGui;
+#ifndef _WIN32
+  if (std::strcmp(id, kClapExtTimerSupport) == 0) return &kTimerSupport;
+  if (std::strcmp(id, kClapExtPosixFdSupport) == 0) return &kPosixFdSupport;
+#endif
   return nullptr;
 }
 
@@ -138,7 +203,9 @@ IPlugCLAP* IPlugCLAP::From(const clap_plugin_t* plugin) {
 }
 
 IPlugCLAP::~IPlugCLAP() {
-  if (plug && active) SetActive(false);
+  if (!plug) return;
+  CloseGui();
+  if (active) SetActive(false);
 }
 
 bool IPlugCLAP::Init() {
@@ -146,6 +213,14 @@ bool IPlugCLAP::Init() {
   if (host && host->get_extension)
     hostLatency = static_cast<const clap_host_latency_t*>(host->get_extension(host, kClapExtLatency));
   if (hostLatency && !hostLatency->changed) hostLatency = nullptr;
+  if (host && host->get_extension) {
+    hostParams = static_cast<const clap_host_params_t*>(host->get_extension(host, kClapExtParams));
+    hostTimers = static_cast<const clap_host_timer_support_t*>(host->get_extension(host, kClapExtTimerSupport));
+    hostFds = static_cast<const clap_host_posix_fd_support_t*>(host->get_extension(host, kClapExtPosixFdSupport));
+  }
+  if (hostParams && !hostParams->request_flush) hostParams = nullptr;
+  if (hostTimers && (!hostTimers->register_timer || !hostTimers->unregister_timer)) hostTimers = nullptr;
+  if (hostFds && (!hostFds->register_fd || !hostFds->unregister_fd)) hostFds = nullptr;
   return true;
 }
 
@@ -223,6 +298,7 @@ clap_process_status IPlugCLAP::Process(const clap_process_t& process) {
     done = end;
   }
   for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one
+  SendEditorChanges(process.out_events);
 
   // Constant only where a channel is exactly silent.
   if (out) {
@@ -280,8 +356,11 @@ void IPlugCLAP::ApplyEvent(const clap_event_header_t* event) {
   }
   if (change->param_id >= static_cast<clap_id>(plug->ParameterCount())) return;
   const int index = static_cast<int>(change->param_id);
-  plug->GetParameter(index)->SetValueClamped(change->value);
+  Parameter* parameter = plug->GetParameter(index);
+  parameter->SetValueClamped(change->value);
   plug->ParameterChanged(index);
+  // A mailbox the editor empties at its next tick: safe from any thread.
+  if (IEditor* editor = plug->Editor()) editor->PushParameterToControls(index, parameter->Value(), false);
 }
 
 // ---- params ----
@@ -359,11 +438,128 @@ bool IPlugCLAP::TextToValue(clap_id id, const char* text, double& value) {
   return true;
 }
 
-void IPlugCLAP::Flush(const clap_input_events_t* in, const clap_output_events_t*) {
-  if (!in || !in->size || !in->get) return;
+void IPlugCLAP::Flush(const clap_input_events_t* in, const clap_output_events_t* out) {
   LockGuard guard(plug->InstanceLock());
-  const std::uint32_t count = in->size(in);
+  const std::uint32_t count = in && in->size && in->get ? in->size(in) : 0;
   for (std::uint32_t i = 0; i < count; ++i) ApplyEvent(in->get(in, i));
+  SendEditorChanges(out);
+}
+
+// ---- The editor's changes, to the host ----
+
+void IPlugCLAP::BeginParameterGesture(int index) {
+  QueueChange({kClapEventParamGestureBegin, static_cast<clap_id>(index), 0.0});
+}
+
+void IPlugCLAP::ReportParameterToHost(int index, double) {
+  // The base has set the parameter already; the host takes its real value.
+  const Parameter* parameter = plug ? plug->GetParameter(index) : nullptr;
+  if (parameter) QueueChange({kClapEventParamValue, static_cast<clap_id>(index), parameter->Value()});
+}
+
+void IPlugCLAP::EndParameterGesture(int index) {
+  QueueChange({kClapEventParamGestureEnd, static_cast<clap_id>(index), 0.0});
+}
+
+void IPlugCLAP::QueueChange(const EditorChange& change) {
+  const std::uint32_t written = changesWritten.load(std::memory_order_relaxed);
+  // A full queue drops the change: the host is not taking them anyway.
+  if (written - changesRead.load(std::memory_order_acquire) >= changes.size()) return;
+  changes[written % changes.size()] = change;
+  changesWritten.store(written + 1, std::memory_order_release);
+  if (hostParams) hostParams->request_flush(host);
+}
+
+void IPlugCLAP::SendEditorChanges(const clap_output_events_t* out) {
+  if (!out || !out->try_push) return;
+  const std::uint32_t written = changesWritten.load(std::memory_order_acquire);
+  std::uint32_t read = changesRead.load(std::memory_order_relaxed);
+  for (; read != written; ++read) {
+    const EditorChange& change = changes[read % changes.size()];
+    bool taken = false;
+    if (change.type == kClapEventParamValue) {
+      clap_event_param_value_t event{};
+      event.header = {sizeof event, 0, kClapCoreEventSpaceId, change.type, 0};
+      event.param_id = change.id;
+      event.note_id = event.port_index = event.channel = event.key = -1;
+      event.value = change.value;
+      taken = out->try_push(out, &event.header);
+    } else {
+      clap_event_param_gesture_t event{};
+      event.header = {sizeof event, 0, kClapCoreEventSpaceId, change.type, 0};
+      event.param_id = change.id;
+      taken = out->try_push(out, &event.header);
+    }
+    if (!taken) break;  // the rest at the next call
+  }
+  changesRead.store(read, std::memory_order_release);
+}
+
+// ---- gui ----
+
+bool IPlugCLAP::IsNativeApi(const char* api, bool floating) {
+#ifdef _WIN32
+  const char* native = kClapWindowApiWin32;
+#else
+  const char* native = kClapWindowApiX11;
+#endif
+  return !floating && api && std::strcmp(api, native) == 0;
+}
+
+bool IPlugCLAP::GuiCreate(const char* api, bool floating) {
+  if (guiCreated || !IsNativeApi(api, floating) || !plug->Editor()) return false;
+#ifndef _WIN32
+  // The X11 window layer paints and reads its connection only when ticked.
+  if (!hostTimers) return false;
+#endif
+  guiCreated = true;
+  return true;
+}
+
+void IPlugCLAP::GuiDestroy() {
+  CloseGui();
+  guiCreated = false;
+}
+
+bool IPlugCLAP::GuiSize(std::uint32_t& width, std::uint32_t& height) {
+  const IEditor* editor = plug->Editor();
+  if (!editor) return false;
+  width = static_cast<std::uint32_t>(editor->Width());
+  height = static_cast<std::uint32_t>(editor->Height());
+  return true;
+}
+
+bool IPlugCLAP::GuiSetParent(const clap_window_t& window) {
+  if (!guiCreated || editorOpen || !IsNativeApi(window.api, false)) return false;
+#ifdef _WIN32
+  void* parent = window.win32;
+#else
+  void* parent = reinterpret_cast<void*>(static_cast<std::uintptr_t>(window.x11));
+#endif
+  // Outside the instance lock: the audio thread goes on meanwhile.
+  if (!parent || !OpenEditor(parent)) return false;
+  editorOpen = true;
+#ifndef _WIN32
+  // Ticks at the window layer's own rate (its Idle paces them); input wakes
+  // it through the connection's descriptor where the host watches one.
+  if (!hostTimers->register_timer(host, 10, &timerId)) {
+    CloseGui();
+    return false;
+  }
+  const int fd = plug->Editor()->ConnectionDescriptor();
+  if (hostFds && fd >= 0 && hostFds->register_fd(host, fd, kClapPosixFdRead | kClapPosixFdError)) watchedFd = fd;
+#endif
+  return true;
+}
+
+void IPlugCLAP::CloseGui() {
+  if (!editorOpen) return;
+  editorOpen = false;
+  if (timerId != kClapInvalidId && hostTimers) hostTimers->unregister_timer(host, timerId);
+  timerId = kClapInvalidId;
+  if (watchedFd >= 0 && hostFds) hostFds->unregister_fd(host, watchedFd);
+  watchedFd = -1;
+  CloseEditor();
 }
 
 // ---- latency, tail, state ----

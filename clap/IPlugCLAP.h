@@ -16,6 +16,7 @@
 // effect moves to the new value at its next engine block with its crossfade,
 // as it does for a VST 2.4 host's change between two calls.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -52,6 +53,16 @@ class IPlugCLAP final : public AdapterCore {
   bool TextToValue(clap_id id, const char* text, double& value);
   void Flush(const clap_input_events_t* in, const clap_output_events_t* out);
 
+  // ---- gui: the editor embedded in the host's window (X11 on Linux, Win32
+  // on Windows), of a fixed size. On X11 the host's timer ticks it, and its
+  // display connection's descriptor, where the host watches descriptors. ----
+  static bool IsNativeApi(const char* api, bool floating);
+  bool GuiCreate(const char* api, bool floating);
+  void GuiDestroy();
+  bool GuiSize(std::uint32_t& width, std::uint32_t& height);
+  bool GuiSetParent(const clap_window_t& window);
+  void GuiTick() { if (editorOpen) TickEditor(); }
+
   // ---- latency, tail, state ----
   std::uint32_t LatencyFrames();
   std::uint32_t TailFrames();
@@ -62,6 +73,22 @@ class IPlugCLAP final : public AdapterCore {
 
  private:
   IPlugCLAP() = default;
+
+  // ---- IHostRequests: the editor's changes (GUI thread) wait in a queue
+  // for the next process or flush call, which hands them to the host as
+  // output events; the host is asked for a flush. ----
+  void BeginParameterGesture(int index) override;
+  void ReportParameterToHost(int index, double normalized) override;
+  void EndParameterGesture(int index) override;
+  struct EditorChange {
+    std::uint16_t type;  // a CLAP event type
+    clap_id id;
+    double value;        // the parameter's real value
+  };
+  void QueueChange(const EditorChange& change);
+  // Under the lock: the queued changes, as far as the host takes them.
+  void SendEditorChanges(const clap_output_events_t* out);
+  void CloseGui();
 
   bool HasBypass() const { return plug->BypassName() != nullptr; }
   // One host event, applied if it is a parameter value of the core space
@@ -75,6 +102,17 @@ class IPlugCLAP final : public AdapterCore {
   clap_plugin_t clapPlugin{};
   const clap_host_t* host = nullptr;
   const clap_host_latency_t* hostLatency = nullptr;
+  const clap_host_params_t* hostParams = nullptr;
+  const clap_host_timer_support_t* hostTimers = nullptr;
+  const clap_host_posix_fd_support_t* hostFds = nullptr;
+  bool guiCreated = false;
+  bool editorOpen = false;
+  clap_id timerId = kClapInvalidId;
+  int watchedFd = -1;
+  // Single producer (the GUI thread), single consumer (under the lock).
+  std::array<EditorChange, 256> changes{};
+  std::atomic<std::uint32_t> changesWritten{0};
+  std::atomic<std::uint32_t> changesRead{0};
   bool active = false;
   std::uint32_t blockFrames = 0;  // the current activation's piece size
   int activatedLatency = -1;      // the previous activation's latency, -1 before the first

@@ -57,6 +57,32 @@ std::unique_ptr<ClapInstance> ClapInstance::Create(std::shared_ptr<const ClapMod
   instance->params.rescan = [](const clap_host_t*, std::uint32_t) {};
   instance->params.clear = [](const clap_host_t*, clap_id, std::uint32_t) {};
   instance->params.request_flush = [](const clap_host_t* h) { ++InstanceOf(h)->flushRequests; };
+  instance->timerSupport.register_timer = [](const clap_host_t* h, std::uint32_t period, clap_id* id) {
+    ClapInstance* self = InstanceOf(h);
+    if (!id) return false;
+    *id = self->nextTimer++;
+    self->timers.emplace_back(*id, period);
+    return true;
+  };
+  instance->timerSupport.unregister_timer = [](const clap_host_t* h, clap_id id) {
+    auto& timers = InstanceOf(h)->timers;
+    const auto found = std::find_if(timers.begin(), timers.end(), [id](const auto& t) { return t.first == id; });
+    if (found == timers.end()) return false;
+    timers.erase(found);
+    return true;
+  };
+  instance->fdSupport.register_fd = [](const clap_host_t* h, int fd, std::uint32_t) {
+    InstanceOf(h)->descriptors.push_back(fd);
+    return true;
+  };
+  instance->fdSupport.modify_fd = [](const clap_host_t*, int, std::uint32_t) { return true; };
+  instance->fdSupport.unregister_fd = [](const clap_host_t* h, int fd) {
+    auto& fds = InstanceOf(h)->descriptors;
+    const auto found = std::find(fds.begin(), fds.end(), fd);
+    if (found == fds.end()) return false;
+    fds.erase(found);
+    return true;
+  };
   const clap_plugin_descriptor_t* descriptor = module->Factory().get_plugin_descriptor(&module->Factory(), 0);
   if (!descriptor) {
     error = "no descriptor";
@@ -84,6 +110,8 @@ const void* ClapInstance::HostExtension(const clap_host_t* host, const char* id)
   ClapInstance* self = InstanceOf(host);
   if (std::strcmp(id, kClapExtLatency) == 0) return &self->latency;
   if (std::strcmp(id, kClapExtParams) == 0) return &self->params;
+  if (std::strcmp(id, kClapExtTimerSupport) == 0 && self->options.timers) return &self->timerSupport;
+  if (std::strcmp(id, kClapExtPosixFdSupport) == 0 && self->options.timers) return &self->fdSupport;
   return nullptr;
 }
 
@@ -168,6 +196,20 @@ bool ClapInstance::LoadState(const std::vector<std::uint8_t>& bytes, std::size_t
                           return static_cast<std::int64_t>(n);
                         }};
   return state->load(plugin, &stream);
+}
+
+void ClapInstance::FireTimers() {
+  const auto* support = Get<clap_plugin_timer_support_t>(kClapExtTimerSupport);
+  const auto fired = timers;  // a timer may unregister itself
+  for (const auto& timer : fired)
+    if (support) support->on_timer(plugin, timer.first);
+}
+
+void ClapInstance::FireDescriptors() {
+  const auto* support = Get<clap_plugin_posix_fd_support_t>(kClapExtPosixFdSupport);
+  const auto fired = descriptors;
+  for (const int fd : fired)
+    if (support) support->on_fd(plugin, fd, kClapPosixFdRead);
 }
 
 double ClapInstance::Value(clap_id id) const {

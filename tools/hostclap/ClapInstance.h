@@ -31,6 +31,7 @@ class ClapInstance {
  public:
   struct Options {
     bool bare = false;  // a host that answers no extension, as scanners are
+    bool timers = true;  // offers timer-support and posix-fd-support
   };
 
   // Null with error set when the factory builds none or init refuses.
@@ -70,9 +71,15 @@ class ClapInstance {
   double Value(clap_id id) const;
   std::string Text(clap_id id, double value) const;
 
+  // The plug-in's timers and descriptors fired, as a host's run loop does.
+  void FireTimers();
+  void FireDescriptors();
+
   // What the plug-in asked of the host.
   int latencyChanges = 0;
   int flushRequests = 0;
+  std::vector<std::pair<clap_id, std::uint32_t>> timers;  // id, period in ms
+  std::vector<int> descriptors;
 
  private:
   ClapInstance() = default;
@@ -83,6 +90,9 @@ class ClapInstance {
   clap_host_t host{};
   clap_host_latency_t latency{};
   clap_host_params_t params{};
+  clap_host_timer_support_t timerSupport{};
+  clap_host_posix_fd_support_t fdSupport{};
+  clap_id nextTimer = 1;
   const clap_plugin_t* plugin = nullptr;
   bool active = false;
   std::int64_t steadyTime = 0;
