@@ -92,7 +92,21 @@ void Compare(const std::shared_ptr<const PluginLibrary>& library,
   std::size_t position2 = 0, positionClap = 0;
   std::vector<double> times2, timesClap;
   AEffect& effect = vst2->Effect();
+  // The call as a host keeps it between calls: only the buffers change.
   hostclap::EventList none;
+  const clap_output_events_t noOutput = {nullptr, [](const clap_output_events_t*, const clap_event_header_t*) {
+                                           return true;
+                                         }};
+  clap_audio_buffer_t inBuffer{}, outBuffer{};
+  inBuffer.channel_count = outBuffer.channel_count = 2;
+  clap_process_t process{};
+  process.frames_count = static_cast<std::uint32_t>(frames);
+  process.audio_inputs = &inBuffer;
+  process.audio_outputs = &outBuffer;
+  process.audio_inputs_count = process.audio_outputs_count = 1;
+  process.in_events = none.List();
+  process.out_events = &noOutput;
+  const clap_plugin_t* plugin = &clap->Plugin();
   for (int r = 0; r < rounds; ++r) {
     const auto runVst2 = [&] {
       times2.push_back(Round(left, right, frames, position2, [&](Sample** in, Sample** out) {
@@ -104,7 +118,15 @@ void Compare(const std::shared_ptr<const PluginLibrary>& library,
     };
     const auto runClap = [&] {
       timesClap.push_back(Round(left, right, frames, positionClap, [&](Sample** in, Sample** out) {
-        clap->Process(in, out, static_cast<std::uint32_t>(frames), &none);
+        if constexpr (kWide) {
+          inBuffer.data64 = in;
+          outBuffer.data64 = out;
+        } else {
+          inBuffer.data32 = in;
+          outBuffer.data32 = out;
+        }
+        plugin->process(plugin, &process);
+        process.steady_time += frames;
       }));
     };
     // Each goes first in every other round.
