@@ -67,13 +67,13 @@ BENCHMARK(BM_DirectCopy);
 
 void BM_BindAndProcessDouble(benchmark::State& state) {
   tarvel::test::TestPlug plug;
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   plug.SetBlockSize(1024);
   Stereo host;
   for (auto _ : state) {
-    plug.ConnectInputsDouble(0, 2, host.inputs);
-    plug.ConnectOutputsDouble(0, 2, host.outputs);
+    plug.Channels().ConnectInputsDouble(0, 2, host.inputs);
+    plug.Channels().ConnectOutputsDouble(0, 2, host.outputs);
     plug.ProcessDouble(kFrames);
     benchmark::DoNotOptimize(host.block.data());
     benchmark::ClobberMemory();

@@ -30,3 +30,15 @@ function(tarvel_add_plugin_module target)
     set_target_properties(${target} PROPERTIES LINK_DEPENDS ${M_EXPORTS_POSIX})
   endif()
 endfunction()
+
+# tarvel_define_export(target PUBLIC|PRIVATE|INTERFACE)
+# TARVEL_EXPORT marks a module's entry points in the source where the platform
+# exports that way (ELF visibility); for MinGW it is empty, as the module
+# definition file names them.
+function(tarvel_define_export target scope)
+  if(WIN32)
+    target_compile_definitions(${target} ${scope} "TARVEL_EXPORT=")
+  else()
+    target_compile_definitions(${target} ${scope} "TARVEL_EXPORT=__attribute__((visibility(\"default\")))")
+  endif()
+endfunction()

@@ -37,3 +37,45 @@ function(tarvel_add_test name)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
   endif()
 endfunction()
+
+# tarvel_use_modules(target [VST] [VST3] [LV2] [CLAP])
+# The built plug-in modules a test or benchmark program loads the way a host
+# does, built before it and named by one macro each: TARVEL_PLUGIN_FILE (the
+# VST 2.4 module), TARVEL_VST3_BUNDLE (the VST3 bundle) and TARVEL_LV2_BUNDLES
+# (the folder holding the LV2 bundle, for LV2_PATH).
+function(tarvel_use_modules target)
+  cmake_parse_arguments(U "VST;VST3;LV2;CLAP" "" "" ${ARGN})
+  if(U_VST)
+    target_compile_definitions(${target} PRIVATE "TARVEL_PLUGIN_FILE=\"$<TARGET_FILE:Tarvel>\"")
+    add_dependencies(${target} Tarvel)
+  endif()
+  if(U_VST3)
+    target_compile_definitions(${target} PRIVATE "TARVEL_VST3_BUNDLE=\"${TARVEL_VST3_BUNDLE}\"")
+    add_dependencies(${target} Tarvel_vst3)
+  endif()
+  if(U_LV2)
+    get_filename_component(bundles ${TARVEL_LV2_BUNDLE} DIRECTORY)
+    target_compile_definitions(${target} PRIVATE "TARVEL_LV2_BUNDLES=\"${bundles}\"")
+    add_dependencies(${target} tarvel_lv2_bundle)
+  endif()
+  if(U_CLAP)
+    target_compile_definitions(${target} PRIVATE "TARVEL_CLAP_FILE=\"$<TARGET_FILE:Tarvel_clap>\"")
+    add_dependencies(${target} Tarvel_clap)
+  endif()
+endfunction()
+
+# tarvel_add_x11_test(name SOURCES a.cpp... LIBS lib... [LABELS label...])
+# A test of X11 code (Linux), each program in a virtual X server of its own.
+# -noreset: a server that resets when its last client goes would drop the
+# next test's connection. Server numbers start from the shell's process id:
+# a run right after another does not take the number whose server is still
+# going away.
+function(tarvel_add_x11_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} tarvel_host_x11 GTest::gtest_main)
+  add_test(NAME ${name}
+           COMMAND sh -c [[exec xvfb-run -a -n $(($$ % 400 + 100)) -s "-screen 0 1024x1024x24 -noreset" "$0"]]
+           $<TARGET_FILE:${name}>)
+  set_tests_properties(${name} PROPERTIES LABELS "x11;${T_LABELS}" RESOURCE_LOCK xvfb)
+endfunction()

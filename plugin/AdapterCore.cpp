@@ -8,8 +8,8 @@ namespace tarvel {
 bool AdapterCore::Build(const PlugFactory& make, int blockSize) {
   plug = make(*this);
   if (!plug) return false;
-  plug->SetInputConnections(0, plug->InputChannelCount(), true);
-  plug->SetOutputConnections(0, plug->OutputChannelCount(), true);
+  plug->Channels().SetInputConnections(0, plug->InputChannelCount(), true);
+  plug->Channels().SetOutputConnections(0, plug->OutputChannelCount(), true);
   plug->SetBlockSize(blockSize);
   return true;
 }
@@ -60,12 +60,12 @@ void AdapterCore::ProcessWithBypass(Sample* const* inputs, Sample* const* output
   }
   bypass.Before(in, frames);
   if constexpr (std::is_same_v<Sample, float>) {
-    plug->ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
-    plug->ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
+    plug->Channels().ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
+    plug->Channels().ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
     plug->ProcessToFloat(frames);
   } else {
-    plug->ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
-    plug->ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
+    plug->Channels().ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
+    plug->Channels().ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
     plug->ProcessDouble(frames);
   }
   bypass.After(out, frames);

@@ -194,30 +194,6 @@ bool IPlugBase::SendMidiList(const ValueList<MidiMessage>& messages) {
 
 bool IPlugBase::SetBlockSize(int frames) { return channels.SetBlockSize(frames); }
 
-void IPlugBase::SetInputConnections(int first, int count, bool connected) {
-  channels.SetInputConnections(first, count, connected);
-}
-
-void IPlugBase::SetOutputConnections(int first, int count, bool connected) {
-  channels.SetOutputConnections(first, count, connected);
-}
-
-void IPlugBase::ConnectInputsFloat(int first, int count, float* const* buffers) {
-  channels.ConnectInputsFloat(first, count, buffers);
-}
-
-void IPlugBase::ConnectInputsDouble(int first, int count, double* const* buffers) {
-  channels.ConnectInputsDouble(first, count, buffers);
-}
-
-void IPlugBase::ConnectOutputsFloat(int first, int count, float* const* buffers) {
-  channels.ConnectOutputsFloat(first, count, buffers);
-}
-
-void IPlugBase::ConnectOutputsDouble(int first, int count, double* const* buffers) {
-  channels.ConnectOutputsDouble(first, count, buffers);
-}
-
 void IPlugBase::ProcessToFloat(int frames) { channels.ProcessToFloat(*this, frames); }
 void IPlugBase::ProcessAccumulateFloat(int frames) { channels.ProcessAccumulateFloat(*this, frames); }
 void IPlugBase::ProcessDouble(int frames) { channels.ProcessDouble(*this, frames); }

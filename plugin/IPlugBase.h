@@ -178,18 +178,9 @@ class IPlugBase : public BlockProcessor {
   // The vendor version packed, or in decimal coding ((major*100)+minor)*100+patch.
   int EffectVersion(bool decimal) const;
 
-  // Channels [first, first + count) become connected or not; a channel that
-  // becomes unconnected reads zeros from its scratch.
-  void SetInputConnections(int first, int count, bool connected);
-  void SetOutputConnections(int first, int count, bool connected);
-
-  // Binding for one process call: the k-th host buffer goes to the k-th
-  // connected channel of the range. A null array or buffer reads zeros / is
-  // not written. Audio thread, under the lock; never allocates.
-  void ConnectInputsFloat(int first, int count, float* const* buffers);
-  void ConnectInputsDouble(int first, int count, double* const* buffers);
-  void ConnectOutputsFloat(int first, int count, float* const* buffers);
-  void ConnectOutputsDouble(int first, int count, double* const* buffers);
+  // The channels: their connections (dispatcher thread) and the binding of
+  // the host's buffers for one process call (audio thread, under the lock).
+  ChannelBinding& Channels() { return channels; }
 
   // Run ProcessBlock over frames (in pieces of at most blockSize) and deliver
   // the outputs: replacing the host's float buffers, adding to them, or

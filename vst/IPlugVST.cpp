@@ -141,11 +141,11 @@ void IPlugVST::HostProcess(AEffect* record, Sample** inputs, Sample** outputs, V
   LockGuard guard(core.InstanceLock());
   if (adapter->usesMidi) adapter->HostRequest(audioMasterWantMidi);
   if constexpr (std::is_same_v<Sample, float>) {
-    core.ConnectInputsFloat(0, core.InputChannelCount(), inputs);
-    core.ConnectOutputsFloat(0, core.OutputChannelCount(), outputs);
+    core.Channels().ConnectInputsFloat(0, core.InputChannelCount(), inputs);
+    core.Channels().ConnectOutputsFloat(0, core.OutputChannelCount(), outputs);
   } else {
-    core.ConnectInputsDouble(0, core.InputChannelCount(), inputs);
-    core.ConnectOutputsDouble(0, core.OutputChannelCount(), outputs);
+    core.Channels().ConnectInputsDouble(0, core.InputChannelCount(), inputs);
+    core.Channels().ConnectOutputsDouble(0, core.OutputChannelCount(), outputs);
   }
   (core.*run)(frames);
 }
@@ -345,13 +345,13 @@ VstIntPtr IPlugVST::PinProperties(bool isInput, int index, VstPinProperties* pro
 void IPlugVST::SetSpeakerArrangement(const VstSpeakerArrangement* input, const VstSpeakerArrangement* output) {
   if (input) {
     const int n = std::clamp(input->numChannels, 0, plug->InputChannelCount());
-    plug->SetInputConnections(0, n, true);
-    plug->SetInputConnections(n, plug->InputChannelCount() - n, false);
+    plug->Channels().SetInputConnections(0, n, true);
+    plug->Channels().SetInputConnections(n, plug->InputChannelCount() - n, false);
   }
   if (output) {
     const int n = std::clamp(output->numChannels, 0, plug->OutputChannelCount());
-    plug->SetOutputConnections(0, n, true);
-    plug->SetOutputConnections(n, plug->OutputChannelCount() - n, false);
+    plug->Channels().SetOutputConnections(0, n, true);
+    plug->Channels().SetOutputConnections(n, plug->OutputChannelCount() - n, false);
   }
 }
 
@@ -469,8 +469,9 @@ void IPlugVST::HostSpecificSetup() {
   const int id = HostId();
   if (std::find(std::begin(kHostsWithoutExtraInputs), std::end(kHostsWithoutExtraInputs), id) !=
       std::end(kHostsWithoutExtraInputs)) {
-    plug->SetInputConnections(2, plug->InputChannelCount() - 2, false);
-    if (plug->OutputChannelCount() >= 3) plug->SetOutputConnections(2, plug->OutputChannelCount() - 2, true);
+    plug->Channels().SetInputConnections(2, plug->InputChannelCount() - 2, false);
+    if (plug->OutputChannelCount() >= 3)
+      plug->Channels().SetOutputConnections(2, plug->OutputChannelCount() - 2, true);
   }
   effect.numInputs = inputArrangement.numChannels = plug->InputChannelCount();
   effect.numOutputs = outputArrangement.numChannels = plug->OutputChannelCount();

@@ -215,8 +215,8 @@ tresult IPlugVST3::setBusArrangements(SpeakerArrangement* inputs, int32 numIns, 
                     (inputs[0] == kSpeakerArrStereo || inputs[0] == kSpeakerArrMono);
   // Anything else is refused and the buses stay (or become) stereo.
   monoInput = fits && inputs[0] == kSpeakerArrMono;
-  plug->SetInputConnections(0, 1, true);
-  plug->SetInputConnections(1, 1, !monoInput);
+  plug->Channels().SetInputConnections(0, 1, true);
+  plug->Channels().SetInputConnections(1, 1, !monoInput);
   return fits ? kResultOk : kResultFalse;
 }
 

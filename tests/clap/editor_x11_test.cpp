@@ -6,17 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include <malloc.h>
-
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
+#include "tests/support/HeapInUse.h"
 #include "tests/support/PictureFormula.h"
 #include "tools/host/X11Window_x11.h"
 #include "tools/hostclap/ClapInstance.h"
-
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace tarvel::hostclap {
 namespace {
@@ -48,11 +45,6 @@ int CheckPicture(const std::vector<std::uint32_t>& pixels) {
     for (int k = 0; k < static_cast<int>(kSize); ++k)
       if (pixels[j * kSize + k] != test::PicturePixel(k, j, f, 0, 0)) return -1;
   return f;
-}
-
-std::size_t HeapInUse() {
-  if (__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
-  return mallinfo2().uordblks;
 }
 
 std::size_t OpenDescriptors() {
@@ -147,11 +139,11 @@ TEST(EditorX11, OpenAndCloseManyTimesFlat) {
     gui->destroy(p);
   };
   for (int i = 0; i < 20; ++i) cycle();
-  const std::size_t heap = HeapInUse();
+  const std::size_t heap = test::HeapInUse();
   const std::size_t descriptors = OpenDescriptors();
   for (int i = 0; i < 300; ++i) cycle();
   EXPECT_EQ(OpenDescriptors(), descriptors);
-  EXPECT_LE(HeapInUse(), heap + 64 * 1024);
+  EXPECT_LE(test::HeapInUse(), heap + 64 * 1024);
   // Destroyed by the host while open: the instance closes it.
   ASSERT_TRUE(gui->create(p, "x11", false));
   ASSERT_TRUE(gui->set_parent(p, &parent));

@@ -14,11 +14,12 @@
 #include <windows.h>
 #include <psapi.h>
 #else
-#include <malloc.h>
+#include "tests/support/HeapInUse.h"
 #endif
 
 #include "clap/ClapIds.h"
-#include "tests/vst/PluginFile.h"
+#include "tests/support/PluginFile.h"
+#include "tests/support/TestNoise.h"
 #include "tools/hostclap/ClapInstance.h"
 
 namespace tarvel::hostclap {
@@ -43,14 +44,6 @@ std::unique_ptr<ClapInstance> NewClap(ClapInstance::Options options = {}) {
   auto instance = ClapInstance::Create(Module(), error, options);
   if (!instance) ADD_FAILURE() << error;
   return instance;
-}
-
-std::vector<double> Noise(std::size_t n, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> sample(-1.0, 1.0);
-  std::vector<double> v(n);
-  for (double& x : v) x = sample(random);
-  return v;
 }
 
 TEST(Entry, OneDescriptorAndNestedInit) {
@@ -189,7 +182,7 @@ void ExpectSameAsVst2(double rate, double tolerance) {
             reference->Latency());
 
   std::vector<Sample> in[2] = {std::vector<Sample>(kFrames), std::vector<Sample>(kFrames)};
-  const std::vector<double> noise[2] = {Noise(kFrames, 1), Noise(kFrames, 2)};
+  const std::vector<double> noise[2] = {test::Noise(kFrames, 1), test::Noise(kFrames, 2)};
   for (int c = 0; c < 2; ++c)
     for (int i = 0; i < kFrames; ++i) in[c][i] = static_cast<Sample>(noise[c][i]);
   std::vector<Sample> out[2] = {std::vector<Sample>(kFrames), std::vector<Sample>(kFrames)};
@@ -325,7 +318,7 @@ TEST(Processing, ZeroFramesSilenceFlagsAndReset) {
   ASSERT_TRUE(fresh && fresh->Activate(48000.0, 256));
   plug->Plugin().reset(&plug->Plugin());
   std::vector<float> n0(256), n1(256), f0(256), f1(256);
-  const std::vector<double> noise = Noise(256, 5);
+  const std::vector<double> noise = test::Noise(256, 5);
   std::transform(noise.begin(), noise.end(), loud.begin(), [](double v) { return static_cast<float>(v); });
   in[1] = loud.data();
   float* outA[2] = {n0.data(), n1.data()};
@@ -385,7 +378,7 @@ std::size_t MemoryInUse() {
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
   return counters.PrivateUsage;
 #else
-  return mallinfo2().uordblks;  // 0 where a sanitizer replaces the allocator
+  return test::HeapInUse();
 #endif
 }
 

@@ -12,6 +12,7 @@
 
 #include "effect/ConvolutionEngine.h"
 #include "effect/DisplayTap.h"
+#include "tests/support/TappedEngine.h"
 #include "effect/InstanceSlot.h"
 #include "ReferenceFilter.h"
 
@@ -271,11 +272,11 @@ TEST(ConvolutionEngine, ResetAtANewRateRestartsAndAnUnchangedOrUnusableRateKeeps
 }
 
 TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapacity) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  DisplayTap tap;
-  tap.SetSlot(&slot);
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
+  ConvolutionEngine& engine = tapped.engine;
+  DisplayTap& tap = tapped.tap;
   std::vector<std::int32_t> shown(2 * kDisplayFrames), before(2 * 64);
   EXPECT_EQ(slot.CopyDisplayValues(shown), 0);
 
@@ -325,11 +326,11 @@ TEST(ConvolutionEngine, DisplayFeedShowsThePreviousAndTheNextFramesWithinItsCapa
 // read, from the second call on (the first has no previous one beside it);
 // unread for long, the values are withdrawn.
 TEST(ConvolutionEngine, DisplayFeedRunsWhileTheSummaryIsRead) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  DisplayTap tap;
-  tap.SetSlot(&slot);
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
+  ConvolutionEngine& engine = tapped.engine;
+  DisplayTap& tap = tapped.tap;
   std::vector<double> left(4096, 0.5), right(4096, -0.25), sink[2] = {left, right};
   const double* in[2] = {left.data(), right.data()};
   double* out[2] = {sink[0].data(), sink[1].data()};
@@ -364,12 +365,12 @@ std::int32_t DisplayValue(double sum) {
 }
 
 TEST(ConvolutionEngine, DisplayFeedSaturatesBothWaysAndShowsNaNAsZeroInCallsOfAnyLength) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
+  ConvolutionEngine& engine = tapped.engine;
+  DisplayTap& tap = tapped.tap;
   engine.ResetGains(kGains);
-  DisplayTap tap;
-  tap.SetSlot(&slot);
   const std::int32_t hop = engine.Latency() - KernelLengthForRate(44100) / 2;
   // Loud enough that many sums leave the 32-bit range on either side.
   Channels x = TestSignal(40000, 21);

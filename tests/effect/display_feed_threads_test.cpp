@@ -8,18 +8,16 @@
 #include <gtest/gtest.h>
 
 #include "effect/ConvolutionEngine.h"
-#include "effect/DisplayTap.h"
 #include "effect/InstanceSlot.h"
+#include "tests/support/TappedEngine.h"
 
 namespace tarvel {
 namespace {
 
 TEST(DisplayFeed, ReaderOnAnotherThreadWhileCallLengthsChange) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  DisplayTap tap;
-  tap.SetSlot(&slot);
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
 
   std::atomic<bool> stop{false};
   std::atomic<int> badCounts{0};
@@ -37,8 +35,7 @@ TEST(DisplayFeed, ReaderOnAnotherThreadWhileCallLengthsChange) {
   double* out[2] = {outL.data(), outR.data()};
   for (int call = 0; call < 300; ++call) {
     const int frames = (call * 397) % 6000;
-    engine.ProcessBlock(in, out, frames);
-    tap.Feed(engine, frames);
+    tapped.Process(in, out, frames);
   }
   stop.store(true);
   reader.join();

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -147,15 +148,28 @@ TEST_F(DrawControlTest, TicksAllocateNothing) {
   EXPECT_EQ(test::AllocationCount(), before);
 }
 
-TEST_F(DrawControlTest, LetterComesFromAGeneratorPerThreadStartingAtOne) {
-  std::string first;
-  std::thread fresh([&] {
-    control->Render(*graphics);
-    first = slot.label.load()->text.data();
-  });
-  fresh.join();
-  // s = 1 * 214013 + 2531011 = 2745024; (s >> 16) & 0x7FFF = 41; 41 % 26 = 15.
-  EXPECT_EQ(first, "P bin: 0");
+// The text line's letter comes from a generator of the rendering thread that
+// every thread starts alike: a capital, the same first one on every fresh
+// thread, and not the same one frame after frame.
+TEST_F(DrawControlTest, LetterComesFromAGeneratorPerThreadStartingAlike) {
+  const auto lettersOnAFreshThread = [&](int frames) {
+    std::string letters;
+    std::thread fresh([&] {
+      for (int i = 0; i < frames; ++i) {
+        control->Render(*graphics);
+        const std::string text = slot.label.load()->text.data();
+        if (text.size() < 2 || text[1] != ' ' || text.rfind(" bin: ") != 1) return;
+        letters += text[0];
+      }
+    });
+    fresh.join();
+    return letters;
+  };
+  const std::string first = lettersOnAFreshThread(40);
+  ASSERT_EQ(first.size(), 40u);
+  for (const char letter : first) EXPECT_TRUE(letter >= 'A' && letter <= 'Z') << letter;
+  EXPECT_EQ(lettersOnAFreshThread(40), first);
+  EXPECT_GT(std::set<char>(first.begin(), first.end()).size(), 5u);
 }
 
 TEST(PicturePaint, EveryVariantAddsBytesWithoutCarriesAndKeepsAlpha) {

@@ -8,24 +8,22 @@
 #include "AllocationCounter.h"
 #include "dsp/DspHelpers.h"
 #include "effect/ConvolutionEngine.h"
-#include "effect/DisplayTap.h"
 #include "effect/InstanceSlot.h"
+#include "tests/support/TappedEngine.h"
 
 namespace tarvel {
 namespace {
 
 TEST(EngineAllocation, NoneAfterTheFirstCall) {
-  InstanceSlot slot;
-  ConvolutionEngine engine;
-  ASSERT_TRUE(engine.AllocateEngine(44100.0));
-  DisplayTap tap;
-  tap.SetSlot(&slot);
+  test::TappedEngine tapped;
+  ASSERT_TRUE(tapped.allocated);
+  InstanceSlot& slot = tapped.slot;
+  ConvolutionEngine& engine = tapped.engine;
   std::vector<double> buffers[4];
   for (auto& buffer : buffers) buffer.assign(30000, 0.25);
   const double* in[2] = {buffers[0].data(), buffers[1].data()};
   double* out[2] = {buffers[2].data(), buffers[3].data()};
-  engine.ProcessBlock(in, out, 64);
-  tap.Feed(engine, 64);
+  tapped.Process(in, out, 64);
 
   // Both hooks must see allocations, also those made inside the libraries.
   const long before = test::AllocationCount();
@@ -40,8 +38,7 @@ TEST(EngineAllocation, NoneAfterTheFirstCall) {
   for (const int frames : {0, 1, 64, 512, 1000, 1536, 4096, 5000, 25600, 30000, 7}) {
     engine.SetTargetGain(band++ % kBandCount, 0.5 + frames % 3);  // crossfades too
     slot.CopyDisplayValues({});  // an open editor keeps the display feed running
-    engine.ProcessBlock(in, out, frames);
-    tap.Feed(engine, frames);
+    tapped.Process(in, out, frames);
   }
   EXPECT_EQ(test::AllocationCount() - start, 0);
 }

@@ -1,11 +1,14 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 
 #include <gtest/gtest.h>
 
 #include "dsp/DspHelpers.h"
 #include "effect/KernelDesign.h"
+#include "effect/TarvelParameters.h"
 #include "ReferenceFilter.h"
 
 namespace tarvel {
@@ -44,21 +47,35 @@ TEST(KernelDesign, LengthsForEveryRowAndBothOfItsBoundaries) {
   EXPECT_EQ(KernelLengthForRate(-96000), 1025);
 }
 
-TEST(KernelDesign, EdgesAt44100And48000) {
-  const BandEdges a = ComputeBandEdges(1025, 8228, 44100.0);
-  EXPECT_EQ(a.e01, 32);
-  EXPECT_EQ(a.e1a, 64);
-  EXPECT_EQ(a.e1b, 134);
-  EXPECT_EQ(a.e2a, 166);
-  EXPECT_EQ(a.e2b, 457);
-  EXPECT_EQ(a.e3a, 489);
-  EXPECT_EQ(a.e3b, 1478);
-  EXPECT_EQ(a.top, 4114);
-
-  const BandEdges b = ComputeBandEdges(1117, 8960, 48000.0);
-  const std::int32_t got[] = {b.e01, b.e1a, b.e1b, b.e2a, b.e2b, b.e3a, b.e3b, b.top};
-  const std::int32_t want[] = {32, 64, 134, 166, 457, 489, 1478, 4480};
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(got[i], want[i]) << "edge " << i;
+// Where the bands meet, at the rates hosts use: the edges are in order and
+// inside the mask, each crossover lies between the centres of the bands it
+// joins, and each band centre is in its band's flat part, where the band
+// alone passes.
+TEST(KernelDesign, EdgesLieBetweenTheBandCentres) {
+  for (const double rate : {44100.0, 48000.0, 96000.0, 192000.0}) {
+    SCOPED_TRACE(rate);
+    const std::int32_t k = KernelLengthForRate(static_cast<std::int32_t>(rate));
+    const std::int32_t d = NextSmoothSize(8 * k);
+    const BandEdges e = ComputeBandEdges(k, d, rate);
+    const std::int32_t edges[] = {0, e.e01, e.e1a, e.e1b, e.e2a, e.e2b, e.e3a, e.e3b, e.top};
+    EXPECT_TRUE(std::is_sorted(std::begin(edges), std::end(edges)));
+    EXPECT_EQ(e.top, (d + 1) / 2);
+    // Index i of the design grid stands for (i - 1) * rate / d hertz.
+    const auto hertz = [&](std::int32_t index) { return (index - 1) * rate / d; };
+    const auto between = [&](std::int32_t index, int band) {
+      return hertz(index) > kBandCentresHz[band] && hertz(index) < kBandCentresHz[band + 1];
+    };
+    EXPECT_TRUE(between(e.e01, 0));
+    EXPECT_TRUE(between(e.e1a, 1) && between(e.e1b, 1));
+    EXPECT_TRUE(between(e.e2a, 2) && between(e.e2b, 2));
+    EXPECT_TRUE(between(e.e3a, 3) && between(e.e3b, 3));
+    const BandSpectra masks = DrawBandMasks(k, d, rate);
+    for (int band = 0; band < kBandCount; ++band) {
+      const auto centre = static_cast<std::size_t>(kBandCentresHz[band] * d / rate + 1.5);
+      for (int other = 0; other < kBandCount; ++other)
+        EXPECT_EQ(masks[other][centre], other == band ? 1.0 : 0.0) << band << " " << other;
+    }
+  }
 }
 
 // Low rates push the edges past the top of the mask: they must stay inside

@@ -9,7 +9,13 @@ set -euo pipefail
 bundles=$1 helper=$2 work=$3
 rm -rf "$work"
 mkdir -p "$work"
-export LV2_PATH=$bundles JACK_DEFAULT_SERVER=tarvel-jalv-$$ JACK_NO_AUDIO_RESERVATION=1
+# One JACK server name per work folder: JACK keeps every name it has seen in
+# a machine-wide table of eight, and takes an entry back only for the same
+# name once its server is gone, so a name per run would fill the table with
+# the entries of servers that did not leave it ("Too many servers already
+# active") and no further check could start one.
+server=tarvel-jalv-$(cd "$work" && pwd | cksum | cut -d' ' -f1)
+export LV2_PATH=$bundles JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1
 pids=()
 cleanup() { for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done; wait 2>/dev/null || true; }
 trap cleanup EXIT

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
-#include <malloc.h>
 
 #include <algorithm>
 #include <array>
@@ -19,6 +18,8 @@
 #include "effect/TarvelParameters.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
+#include "tests/support/HeapInUse.h"
+#include "tests/support/TestNoise.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 
@@ -171,14 +172,7 @@ class Lv2Instance {
 using Channels = std::array<std::vector<float>, 2>;
 
 Channels Noise(std::size_t frames, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);
-  Channels noise;
-  for (auto& channel : noise) {
-    channel.resize(frames);
-    for (float& sample : channel) sample = uniform(random);
-  }
-  return noise;
+  return {test::Noise<float>(frames, seed, 0.5), test::Noise<float>(frames, seed + 1, 0.5)};
 }
 
 // Gains whose normalised VST 2.4 values are exact in single precision, so
@@ -188,7 +182,7 @@ constexpr std::array<float, kBandCount> kNormalised = {0.5f, 0.25f, 0.75f, 0.625
 TEST(Lv2Run, OutputEqualsTheVstModulesAtEveryRate) {
   ASSERT_NE(World().plugin, nullptr);
   std::string error;
-  const auto library = PluginLibrary::Open(TARVEL_VST_PLUGIN_FILE, error);
+  const auto library = PluginLibrary::Open(TARVEL_PLUGIN_FILE, error);
   ASSERT_TRUE(library) << error;
   constexpr std::size_t kCall = 512;
   for (const double rate : {44100.0, 48000.0, 96000.0, 192000.0}) {
@@ -292,8 +286,6 @@ TEST(Lv2Lifecycle, ActivateForgetsEarlierAudio) {
 }
 
 // Heap bytes in use (glibc's count; 0 where a sanitizer replaces the allocator).
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
-
 TEST(Lv2Lifecycle, ThousandActivationsAndHundredInstancesLeaveMemoryFlat) {
   ASSERT_NE(World().plugin, nullptr);
   float silence[64] = {};
@@ -315,10 +307,10 @@ TEST(Lv2Lifecycle, ThousandActivationsAndHundredInstancesLeaveMemoryFlat) {
   };
   cycle(1000);
   for (int i = 0; i < 10; ++i) cycle(1);
-  const std::size_t before = HeapInUse();
+  const std::size_t before = test::HeapInUse();
   for (int i = 0; i < 100; ++i) cycle(1);  // each designs its kernels: slow under sanitizers
   cycle(1000);
-  EXPECT_LE(HeapInUse(), before + 4096);
+  EXPECT_LE(test::HeapInUse(), before + 4096);
   // Instantiate and clean up without ever activating.
   LilvInstance* idle = lilv_plugin_instantiate(World().plugin, 96000.0, nullptr);
   ASSERT_NE(idle, nullptr);

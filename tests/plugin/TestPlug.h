@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "plugin/IPlugBase.h"
+#include "tests/support/FakeEditor.h"
 
 namespace tarvel::test {
 
@@ -48,34 +49,6 @@ class TestPlug : private WithRecordedRequests, public IPlugBase {
   std::vector<int> changed;
   std::vector<std::pair<int, double>>& reported = requests.reported;
   std::vector<MidiMessage>& sentMidi = requests.sentMidi;
-};
-
-// Records what the core shows in the editor.
-class FakeEditor : public IEditor {
- public:
-  struct Push {
-    int index;
-    double value;
-    bool isNormalized;
-  };
-  explicit FakeEditor(std::vector<Push>* pushes, bool* destroyed = nullptr) : pushes(pushes), destroyed(destroyed) {}
-  ~FakeEditor() override {
-    if (destroyed) *destroyed = true;
-  }
-  void PushParameterToControls(int index, double value, bool isNormalized) override {
-    pushes->push_back({index, value, isNormalized});
-  }
-  void CreateDrawBitmaps() override { bitmapsCreated = true; }
-  void* OpenEditorWindow(void*) override { return nullptr; }
-  void CloseEditorWindow() override {}
-  int Width() const override { return 768; }
-  int Height() const override { return 768; }
-
-  bool bitmapsCreated = false;
-
- private:
-  std::vector<Push>* pushes;
-  bool* destroyed;
 };
 
 }  // namespace tarvel::test

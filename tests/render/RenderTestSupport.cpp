@@ -8,6 +8,7 @@
 
 #include "dsp/RealFft.h"
 #include "effect/KernelDesign.h"
+#include "tests/support/TestNoise.h"
 #include "tools/render/RenderTool.h"
 
 namespace tarvel::test {
@@ -69,12 +70,9 @@ Channels ReadAudio(const std::string& path, SF_INFO* info) {
 }
 
 Channels Noise(int channels, std::int64_t frames, unsigned seed, double amplitude) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> uniform(-amplitude, amplitude);
-  Channels result(static_cast<size_t>(channels), std::vector<double>(static_cast<size_t>(frames)));
-  for (auto& channel : result) {
-    for (double& sample : channel) sample = uniform(random);
-  }
+  Channels result;
+  for (int c = 0; c < channels; ++c)
+    result.push_back(test::Noise(static_cast<std::size_t>(frames), seed + static_cast<unsigned>(c), amplitude));
   return result;
 }
 

@@ -12,7 +12,7 @@
 namespace tarvel::test {
 namespace {
 
-const std::string kNativePlugin = TARVEL_TEST_PLUGIN;
+const std::string kNativePlugin = TARVEL_PLUGIN_FILE;
 const std::string kWindowsRenderer = TARVEL_WIN64_RENDERER;
 const std::string kWindowsPlugin = TARVEL_WIN64_PLUGIN;
 const std::string kWineRun = TARVEL_WINE_RUN;

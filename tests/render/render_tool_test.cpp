@@ -15,7 +15,7 @@
 namespace tarvel::test {
 namespace {
 
-const std::string kPlugin = TARVEL_TEST_PLUGIN;
+const std::string kPlugin = TARVEL_PLUGIN_FILE;
 const char* const kBands[5] = {"80 Hz", "250 Hz", "800 Hz", "2.5 kHz", "8 kHz"};
 
 using Setting = std::array<double, 5>;

@@ -4,6 +4,7 @@
 // column's (alpha 0).
 
 #include <cstdint>
+#include <vector>
 
 namespace tarvel::test {
 
@@ -21,6 +22,19 @@ inline int FrameOfCorner(std::uint32_t pixel, std::int32_t v) {
   for (int f = 0; f < 512; ++f)
     if (PicturePixel(0, 0, f, v, v) == (pixel & 0xFFFFFF)) return f;
   return -1;
+}
+
+// The frame (modulo 512) whose picture for summary values all v the first
+// `rows` rows of an editor's pixels (`width` wide, the text line below them)
+// show, or -1 where a pixel is not the picture's.
+inline int FrameShownAbove(const std::vector<std::uint32_t>& pixels, int rows, std::int32_t v = 0,
+                           int width = 768) {
+  if (pixels.size() < static_cast<std::size_t>(rows) * static_cast<std::size_t>(width)) return -1;
+  const int f = FrameOfCorner(pixels[0], v);
+  for (int j = 0; f >= 0 && j < rows; ++j)
+    for (int k = 0; k < width; ++k)
+      if (pixels[static_cast<std::size_t>(j) * width + k] != PicturePixel(k, j, f, v, v)) return -1;
+  return f;
 }
 
 }  // namespace tarvel::test

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/FakeEditor.h"
 #include "vst/HostIdentity.h"
 #include "vst/IPlugVST.h"
 
@@ -59,28 +60,6 @@ VstIntPtr TARVEL_VSTCALL HostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIn
       return 0;
   }
 }
-
-class FakeEditor : public IEditor {
- public:
-  struct Push {
-    int index;
-    double value;
-    bool isNormalized;
-  };
-  void PushParameterToControls(int index, double value, bool isNormalized) override {
-    pushes.push_back({index, value, isNormalized});
-  }
-  void CreateDrawBitmaps() override {}
-  void* OpenEditorWindow(void* parent) override { return parent ? this : nullptr; }
-  void CloseEditorWindow() override { ++closes; }
-  int Width() const override { return width; }
-  int Height() const override { return height; }
-
-  std::vector<Push> pushes;
-  int closes = 0;
-  int width = 300;
-  int height = 200;
-};
 
 struct Options {
   const char* channelIO = "1-2 2-2";

@@ -14,8 +14,9 @@
 #include "gui/ImageResources.h"
 #include "plugin/ModuleHandle.h"
 #include "raster/LICE_IBitmap.h"
+#include "tests/support/FlatResources_win32.h"
 #include "tests/support/PictureFormula.h"
-#include "tests/vst/PluginFile.h"
+#include "tests/support/PluginFile.h"
 #include "text/TextLabel.h"
 #include "tools/host/HostWindow_win32.h"
 
@@ -148,26 +149,13 @@ TEST(EditorInHost, TwoEditorsShareTheClassAndReopeningLeavesNothingBehind) {
   EXPECT_EQ(FindWindowExA(hostA.Handle(), only, "IPlugWndClass", nullptr), nullptr);
   a->Dispatch(effEditClose);
 
-  const auto usage = [] {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    return counters.PrivateUsage;
-  };
   const auto cycle = [&] {
     ASSERT_EQ(a->Dispatch(effEditOpen, 0, 0, hostA.Handle()), 1);
     Tick(hostA.EditorWindow());
     HostWindow::Pump();
     a->Dispatch(effEditClose);
   };
-  for (int i = 0; i < 20; ++i) cycle();
-  const SIZE_T before = usage();
-  const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-  for (int i = 0; i < 500; ++i) cycle();
-  EXPECT_LT(usage(), before + 1024 * 1024);
-  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi);
-  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);
+  test::ExpectFlatResources(cycle);
   EXPECT_FALSE(ClassExists());
 }
 

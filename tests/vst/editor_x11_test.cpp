@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "PluginFile.h"
+#include "tests/support/PluginFile.h"
 #include "tests/support/PictureFormula.h"
 #include "tools/host/X11Window_x11.h"
 

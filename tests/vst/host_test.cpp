@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "PluginFile.h"
-#include "RenderReference.h"
+#include "tests/support/PluginFile.h"
+#include "tests/support/RenderReference.h"
 
 namespace tarvel::test {
 namespace {

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FlatResources_win32.h"
 #include "tests/support/PictureFormula.h"
+#include "tests/support/Vst3TestSupport.h"
 #include "tools/host/HostWindow_win32.h"
 #include "tools/host3/Vst3Instance.h"
 
@@ -20,30 +22,9 @@ constexpr int kTextTop = 756;
 
 void Tick(HWND editor) { SendMessageA(editor, WM_TIMER, 2, 0); }
 
-std::unique_ptr<Vst3Instance> NewVst3() {
-  static const std::shared_ptr<const Vst3Module> module = [] {
-    std::string error;
-    auto opened = Vst3Module::Open(TARVEL_VST3_BUNDLE, error);
-    if (!opened) ADD_FAILURE() << error;
-    return opened;
-  }();
-  std::string error;
-  auto instance = Vst3Instance::Create(module, error);
-  if (!instance) ADD_FAILURE() << error;
-  return instance;
-}
-
 // The frame (modulo 512) whose picture for silence the window shows above
 // the text line, or -1.
-int FrameShown(HWND editor) {
-  const std::vector<std::uint32_t> shot = HostWindow::Capture(editor, kSize, kSize);
-  if (shot.size() != static_cast<std::size_t>(kSize * kSize)) return -1;
-  const int f = test::FrameOfCorner(shot[0], 0);
-  for (int j = 0; f >= 0 && j < kTextTop; ++j)
-    for (int k = 0; k < kSize; ++k)
-      if (shot[j * kSize + k] != test::PicturePixel(k, j, f, 0, 0)) return -1;
-  return f;
-}
+int FrameShown(HWND editor) { return test::FrameShownAbove(HostWindow::Capture(editor, kSize, kSize), kTextTop); }
 
 TEST(EditorView, ShowsThePictureInTheHostsWindow) {
   auto plug = NewVst3();
@@ -78,26 +59,13 @@ TEST(EditorView, AttachAndRemoveManyTimesLeavesNothingBehind) {
   IPlugView* view = plug->Controller().createView(kEditorViewName);
   ASSERT_NE(view, nullptr);
   HostWindow host(kSize, kSize);
-  const auto usage = [] {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                         sizeof counters);
-    return counters.PrivateUsage;
-  };
   const auto cycle = [&] {
     ASSERT_EQ(view->attached(host.Handle(), kPlatformTypeHWND), kResultOk);
     Tick(host.EditorWindow());
     HostWindow::Pump();
     ASSERT_EQ(view->removed(), kResultOk);
   };
-  for (int i = 0; i < 20; ++i) cycle();
-  const SIZE_T before = usage();
-  const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
-  for (int i = 0; i < 500; ++i) cycle();
-  EXPECT_LT(usage(), before + 1024 * 1024);
-  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi);
-  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);
+  test::ExpectFlatResources(cycle);
 
   // Released while attached: it removes itself.
   ASSERT_EQ(view->attached(host.Handle(), kPlatformTypeHWND), kResultOk);

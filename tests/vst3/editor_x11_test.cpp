@@ -5,19 +5,16 @@
 
 #include <gtest/gtest.h>
 
-#include <malloc.h>
-
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 #include <vector>
 
+#include "tests/support/HeapInUse.h"
 #include "tests/support/PictureFormula.h"
+#include "tests/support/Vst3TestSupport.h"
 #include "tools/host/X11Window_x11.h"
-#include "tools/host3/Vst3Instance.h"
-
-extern "C" std::size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace tarvel::vst3 {
 namespace {
@@ -25,79 +22,9 @@ namespace {
 constexpr int kSize = 768;
 constexpr int kTextTop = 756;
 
-// A host's run loop as the frame hands it out: timers are kept and fired by
-// the test.
-class TestRunLoop final : public IPlugFrame, public IRunLoop {
- public:
-  tresult queryInterface(const TUID iid, void** obj) override {
-    *obj = nullptr;
-    if (SameUid(iid, kIPlugFrameIid) || SameUid(iid, kFUnknownIid))
-      *obj = static_cast<IPlugFrame*>(this);
-    else if (SameUid(iid, kIRunLoopIid) && offerRunLoop)
-      *obj = static_cast<IRunLoop*>(this);
-    else
-      return kNoInterface;
-    return kResultOk;
-  }
-  uint32 addRef() override { return 1; }
-  uint32 release() override { return 1; }
-  tresult resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
-  tresult registerEventHandler(IEventHandler*, int) override { return kResultOk; }
-  tresult unregisterEventHandler(IEventHandler*) override { return kResultOk; }
-  tresult registerTimer(ITimerHandler* handler, uint64 milliseconds) override {
-    timers.push_back(handler);
-    periods.push_back(milliseconds);
-    return kResultOk;
-  }
-  tresult unregisterTimer(ITimerHandler* handler) override {
-    const auto found = std::find(timers.begin(), timers.end(), handler);
-    if (found == timers.end()) return kResultFalse;
-    periods.erase(periods.begin() + (found - timers.begin()));
-    timers.erase(found);
-    return kResultOk;
-  }
-  void Fire() {
-    for (ITimerHandler* timer : timers) timer->onTimer();
-  }
-
-  bool offerRunLoop = true;
-  std::vector<ITimerHandler*> timers;
-  std::vector<uint64> periods;
-};
-
-std::shared_ptr<const Vst3Module> Bundle() {
-  static const std::shared_ptr<const Vst3Module> module = [] {
-    std::string error;
-    auto opened = Vst3Module::Open(TARVEL_VST3_BUNDLE, error);
-    if (!opened) ADD_FAILURE() << error;
-    return opened;
-  }();
-  return module;
-}
-
-std::unique_ptr<Vst3Instance> NewVst3() {
-  std::string error;
-  auto instance = Vst3Instance::Create(Bundle(), error);
-  if (!instance) ADD_FAILURE() << error;
-  return instance;
-}
-
-// Every pixel above the text line is the formula's for silence; answers the
-// frame (modulo 512) or -1.
-int CheckPicture(const std::vector<std::uint32_t>& pixels) {
-  if (pixels.size() != static_cast<std::size_t>(kSize * kSize)) return -1;
-  const int f = test::FrameOfCorner(pixels[0], 0);
-  if (f < 0) return -1;
-  for (int j = 0; j < kTextTop; ++j)
-    for (int k = 0; k < kSize; ++k)
-      if (pixels[j * kSize + k] != test::PicturePixel(k, j, f, 0, 0)) return -1;
-  return f;
-}
-
-std::size_t HeapInUse() {
-  if (__sanitizer_get_current_allocated_bytes) return __sanitizer_get_current_allocated_bytes();
-  return mallinfo2().uordblks;
-}
+// The frame (modulo 512) whose picture for silence the editor shows above its
+// text line, or -1.
+int CheckPicture(const std::vector<std::uint32_t>& pixels) { return test::FrameShownAbove(pixels, kTextTop); }
 
 std::size_t OpenDescriptors() {
   return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
@@ -174,11 +101,11 @@ TEST_F(EditorX11, AttachAndRemoveManyTimesFlat) {
     ASSERT_EQ(view->removed(), kResultOk);
   };
   for (int i = 0; i < 20; ++i) cycle();
-  const std::size_t heap = HeapInUse();
+  const std::size_t heap = test::HeapInUse();
   const std::size_t descriptors = OpenDescriptors();
   for (int i = 0; i < 500; ++i) cycle();
   EXPECT_EQ(OpenDescriptors(), descriptors);
-  EXPECT_LE(HeapInUse(), heap + 64 * 1024);
+  EXPECT_LE(test::HeapInUse(), heap + 64 * 1024);
   EXPECT_TRUE(loop.timers.empty());
   view->release();
 }

@@ -8,12 +8,13 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "tests/vst/PluginFile.h"
-#include "tests/vst/RenderReference.h"
+#include "tests/support/PluginFile.h"
+#include "tests/support/RenderReference.h"
+#include "tests/support/TestNoise.h"
+#include "tests/support/Vst3TestSupport.h"
 #include "tools/host3/Vst3Instance.h"
 #include "vst3/IPlugVST3.h"
 #include "vst3/Vst3Factory.h"
@@ -23,31 +24,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr ParamID kBypass = IPlugVST3::kBypassId;
-
-std::shared_ptr<const Vst3Module> Bundle() {
-  static const std::shared_ptr<const Vst3Module> module = [] {
-    std::string error;
-    auto opened = Vst3Module::Open(TARVEL_VST3_BUNDLE, error);
-    if (!opened) ADD_FAILURE() << TARVEL_VST3_BUNDLE << ": " << error;
-    return opened;
-  }();
-  return module;
-}
-
-std::unique_ptr<Vst3Instance> NewVst3() {
-  std::string error;
-  auto instance = Vst3Instance::Create(Bundle(), error);
-  if (!instance) ADD_FAILURE() << error;
-  return instance;
-}
-
-std::vector<double> Noise(std::size_t n, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> sample(-1.0, 1.0);
-  std::vector<double> v(n);
-  for (double& x : v) x = sample(random);
-  return v;
-}
 
 // A class id as moduleinfo.json writes it: the four 32-bit words in hex.
 std::string CidText(const char* cid) {
@@ -215,8 +191,8 @@ void ExpectSameAsVst2(double rate, double tolerance) {
   ASSERT_TRUE(plug->Start(rate, kMaxBlock, std::is_same_v<Sample, float> ? kSample32 : kSample64));
   EXPECT_EQ(static_cast<int>(plug->Processor().getLatencySamples()), reference->Latency());
 
-  const std::vector<double> left = Noise(kFrames, 1);
-  const std::vector<double> right = Noise(kFrames, 2);
+  const std::vector<double> left = test::Noise(kFrames, 1);
+  const std::vector<double> right = test::Noise(kFrames, 2);
   std::vector<Sample> in[2], out[2];
   std::vector<float> floatOut[2];
   for (int c = 0; c < 2; ++c) {
@@ -289,7 +265,7 @@ TEST(Processing, MatchesTheVst2ModuleIn64Bits) {
 // and an activation forgets the audio from before it.
 TEST(Processing, SettingsBeforeTheFirstFramesHoldFromTheFirstSample) {
   constexpr int kFrames = 12000;
-  const std::vector<std::vector<double>> x = {Noise(kFrames, 21), Noise(kFrames, 22)};
+  const std::vector<std::vector<double>> x = {test::Noise(kFrames, 21), test::Noise(kFrames, 22)};
   auto reference = test::NewInstance();
   ASSERT_TRUE(reference);
   reference->SetSampleRate(48000.0);
@@ -320,7 +296,7 @@ TEST(Processing, SettingsBeforeTheFirstFramesHoldFromTheFirstSample) {
       ASSERT_TRUE(plug->Start(48000.0, 4096, kSample64));
       ParamChanges loud;
       loud.Add(1, 0, 1.0);
-      for (int c = 0; c < 2; ++c) in[c] = out[c] = Noise(10000, 30 + c);
+      for (int c = 0; c < 2; ++c) in[c] = out[c] = test::Noise(10000, 30 + c);
       run(&loud);
       plug->Stop();
     }
@@ -401,7 +377,7 @@ TEST(Processing, BypassPassesTheInputDelayedAndSwitchesBack) {
   const int latency = static_cast<int>(plug->Processor().getLatencySamples());
   constexpr int kCalls = 60;
   constexpr int kFrames = 512 * kCalls;
-  std::vector<double> in[2] = {Noise(kFrames, 3), Noise(kFrames, 4)};
+  std::vector<double> in[2] = {test::Noise(kFrames, 3), test::Noise(kFrames, 4)};
   std::vector<double> out[2] = {std::vector<double>(kFrames), std::vector<double>(kFrames)};
   std::vector<double> expected[2] = {std::vector<double>(kFrames), std::vector<double>(kFrames)};
   ParamChanges changes, gain;

@@ -15,69 +15,70 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Vst3TestSupport.h"
 #include "tools/host/X11Window_x11.h"
-#include "tools/host3/Vst3Instance.h"
 #include "vst3/Vst3Factory.h"
 
 namespace tarvel::vst3 {
 namespace {
 
-// A frame whose run loop keeps the one timer for the test to fire.
-class OneTimerLoop final : public IPlugFrame, public IRunLoop {
- public:
-  tresult queryInterface(const TUID iid, void** obj) override {
-    *obj = nullptr;
-    if (SameUid(iid, kIPlugFrameIid))
-      *obj = static_cast<IPlugFrame*>(this);
-    else if (SameUid(iid, kIRunLoopIid))
-      *obj = static_cast<IRunLoop*>(this);
-    else
-      return kNoInterface;
-    return kResultOk;
+// One instance in-process, set up (32-bit, 256 frames at 48 kHz) and active,
+// with a view attached to a window of the test's: the two threads' shared
+// object.
+class Threads : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    host = X11HostWindow::Create(768, 768, error);
+    ASSERT_TRUE(host) << error;
+    void* obj = nullptr;
+    ASSERT_EQ(ModuleFactory()->createInstance(kTarvelClassId.data(), kIComponentIid.data(), &obj), kResultOk);
+    component = static_cast<IComponent*>(obj);
+    ASSERT_EQ(component->initialize(nullptr), kResultOk);
+    processor = Query<IAudioProcessor>(*component, kIAudioProcessorIid);
+    controller = Query<IEditController>(*component, kIEditControllerIid);
+    ProcessSetup setup{kRealtime, kSample32, 256, 48000.0};
+    ASSERT_EQ(processor->setupProcessing(setup), kResultOk);
+    ASSERT_EQ(component->setActive(1), kResultOk);
+    view = controller->createView(kEditorViewName);
+    ASSERT_NE(view, nullptr);
+    view->setFrame(&loop);
   }
-  uint32 addRef() override { return 1; }
-  uint32 release() override { return 1; }
-  tresult resizeView(IPlugView*, ViewRect*) override { return kResultFalse; }
-  tresult registerEventHandler(IEventHandler*, int) override { return kResultOk; }
-  tresult unregisterEventHandler(IEventHandler*) override { return kResultOk; }
-  tresult registerTimer(ITimerHandler* handler, uint64) override {
-    timer = handler;
-    return kResultOk;
+  void TearDown() override {
+    if (view) view->release();
+    if (!component) return;
+    component->setActive(0);
+    component->terminate();
+    controller->release();
+    processor->release();
+    component->release();
   }
-  tresult unregisterTimer(ITimerHandler*) override {
-    timer = nullptr;
-    return kResultOk;
+  tresult Attach() { return view->attached(host->Handle(), kPlatformTypeX11EmbedWindowID); }
+  // One call of 256 frames on this thread.
+  tresult Process(float* left, float* right, IParameterChanges* changes) {
+    float* io[2] = {left, right};
+    AudioBusBuffers bus{};
+    bus.numChannels = 2;
+    bus.channelBuffers32 = io;
+    ProcessData data{};
+    data.numSamples = 256;
+    data.numInputs = data.numOutputs = 1;
+    data.inputs = data.outputs = &bus;
+    data.inputParameterChanges = changes;
+    return processor->process(data);
   }
-  ITimerHandler* timer = nullptr;
+
+  std::unique_ptr<X11HostWindow> host;
+  IComponent* component = nullptr;
+  IAudioProcessor* processor = nullptr;
+  IEditController* controller = nullptr;
+  IPlugView* view = nullptr;
+  TestRunLoop loop;
 };
 
-template <typename Interface>
-Interface* Query(FUnknown& object, const Uid& iid) {
-  void* obj = nullptr;
-  EXPECT_EQ(object.queryInterface(iid.data(), &obj), kResultOk);
-  return static_cast<Interface*>(obj);
-}
-
-TEST(Threads, ProcessingWithQueuesWhileTheMainThreadSetsAndTicks) {
-  std::string error;
-  auto host = X11HostWindow::Create(768, 768, error);
-  ASSERT_TRUE(host) << error;
-  void* obj = nullptr;
-  ASSERT_EQ(ModuleFactory()->createInstance(kTarvelClassId.data(), kIComponentIid.data(), &obj), kResultOk);
-  auto* component = static_cast<IComponent*>(obj);
-  ASSERT_EQ(component->initialize(nullptr), kResultOk);
-  auto* processor = Query<IAudioProcessor>(*component, kIAudioProcessorIid);
-  auto* controller = Query<IEditController>(*component, kIEditControllerIid);
-  ProcessSetup setup{kRealtime, kSample32, 256, 48000.0};
-  ASSERT_EQ(processor->setupProcessing(setup), kResultOk);
-  ASSERT_EQ(component->setActive(1), kResultOk);
-
-  OneTimerLoop loop;
-  IPlugView* view = controller->createView(kEditorViewName);
-  ASSERT_NE(view, nullptr);
-  view->setFrame(&loop);
-  ASSERT_EQ(view->attached(host->Handle(), kPlatformTypeX11EmbedWindowID), kResultOk);
-  ASSERT_NE(loop.timer, nullptr);
+TEST_F(Threads, ProcessingWithQueuesWhileTheMainThreadSetsAndTicks) {
+  ASSERT_EQ(Attach(), kResultOk);
+  ASSERT_EQ(loop.timers.size(), 1u);
 
   std::atomic<bool> done{false};
   float peak = 0.0f;
@@ -88,16 +89,7 @@ TEST(Threads, ProcessingWithQueuesWhileTheMainThreadSetsAndTicks) {
       for (int i = 0; i < 256; ++i) left[i] = right[i] = (i % 32) < 16 ? 0.5f : -0.5f;
       changes.Clear();
       changes.Add(static_cast<ParamID>(block % 6), 17, (block % 7) / 7.0);
-      float* io[2] = {left.data(), right.data()};
-      AudioBusBuffers bus{};
-      bus.numChannels = 2;
-      bus.channelBuffers32 = io;
-      ProcessData data{};
-      data.numSamples = 256;
-      data.numInputs = data.numOutputs = 1;
-      data.inputs = data.outputs = &bus;
-      data.inputParameterChanges = &changes;
-      if (processor->process(data) != kResultOk) ADD_FAILURE();
+      if (Process(left.data(), right.data(), &changes) != kResultOk) ADD_FAILURE();
       for (float v : left) peak = std::max(peak, std::isfinite(v) ? std::fabs(v) : 1e30f);
     }
     done = true;
@@ -109,19 +101,12 @@ TEST(Threads, ProcessingWithQueuesWhileTheMainThreadSetsAndTicks) {
     MemoryStream load(saved.Bytes());
     component->setState(&load);
     controller->getParamNormalized(static_cast<ParamID>(round % 6));
-    loop.timer->onTimer();
+    loop.Fire();
   }
   audio.join();
   EXPECT_GT(peak, 0.0f);
   EXPECT_LT(peak, 100.0f);
-
   EXPECT_EQ(view->removed(), kResultOk);
-  view->release();
-  component->setActive(0);
-  component->terminate();
-  controller->release();
-  processor->release();
-  component->release();
 }
 
 // Parameter changes whose reading (inside process, under the instance lock)
@@ -163,40 +148,14 @@ class HeldChanges final : public IParameterChanges {
   bool letGo = false;
 };
 
-TEST(Threads, TheEditorOpensAndClosesWhileAProcessCallIsUnderWay) {
-  std::string error;
-  auto host = X11HostWindow::Create(768, 768, error);
-  ASSERT_TRUE(host) << error;
-  void* obj = nullptr;
-  ASSERT_EQ(ModuleFactory()->createInstance(kTarvelClassId.data(), kIComponentIid.data(), &obj), kResultOk);
-  auto* component = static_cast<IComponent*>(obj);
-  ASSERT_EQ(component->initialize(nullptr), kResultOk);
-  auto* processor = Query<IAudioProcessor>(*component, kIAudioProcessorIid);
-  auto* controller = Query<IEditController>(*component, kIEditControllerIid);
-  ProcessSetup setup{kRealtime, kSample32, 256, 48000.0};
-  ASSERT_EQ(processor->setupProcessing(setup), kResultOk);
-  ASSERT_EQ(component->setActive(1), kResultOk);
-  OneTimerLoop loop;
-  IPlugView* view = controller->createView(kEditorViewName);
-  ASSERT_NE(view, nullptr);
-  view->setFrame(&loop);
-
+TEST_F(Threads, TheEditorOpensAndClosesWhileAProcessCallIsUnderWay) {
   // One call that holds the instance lock until the view has done `step`.
   const auto whileProcessing = [&](const auto& step) {
     HeldChanges held;
     std::atomic<bool> returned{false};
     std::thread audio([&] {
       std::vector<float> left(256, 0.25f), right(256, -0.25f);
-      float* io[2] = {left.data(), right.data()};
-      AudioBusBuffers bus{};
-      bus.numChannels = 2;
-      bus.channelBuffers32 = io;
-      ProcessData data{};
-      data.numSamples = 256;
-      data.numInputs = data.numOutputs = 1;
-      data.inputs = data.outputs = &bus;
-      data.inputParameterChanges = &held;
-      EXPECT_EQ(processor->process(data), kResultOk);
+      EXPECT_EQ(Process(left.data(), right.data(), &held), kResultOk);
       returned = true;
     });
     held.WaitUntilInside();
@@ -207,18 +166,10 @@ TEST(Threads, TheEditorOpensAndClosesWhileAProcessCallIsUnderWay) {
     audio.join();
     return result;
   };
-  EXPECT_EQ(whileProcessing([&] { return view->attached(host->Handle(), kPlatformTypeX11EmbedWindowID); }),
-            kResultOk);
-  ASSERT_NE(loop.timer, nullptr);
-  loop.timer->onTimer();
+  EXPECT_EQ(whileProcessing([&] { return Attach(); }), kResultOk);
+  ASSERT_EQ(loop.timers.size(), 1u);
+  loop.Fire();
   EXPECT_EQ(whileProcessing([&] { return view->removed(); }), kResultOk);
-
-  view->release();
-  component->setActive(0);
-  component->terminate();
-  controller->release();
-  processor->release();
-  component->release();
 }
 
 }  // namespace

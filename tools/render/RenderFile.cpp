@@ -103,6 +103,17 @@ bool WriteChunkFile(const std::vector<std::uint8_t>& chunk, const std::string& p
   return true;
 }
 
+bool SaveChunk(PluginInstance& instance, const std::string& path, std::vector<std::unique_ptr<PendingFile>>& pending,
+               std::string& error) {
+  const std::vector<std::uint8_t> chunk = instance.GetChunk(true);
+  if (chunk.empty()) {
+    error = "the plug-in gave no program chunk to save";
+    return false;
+  }
+  pending.push_back(std::make_unique<PendingFile>(path));
+  return WriteChunkFile(chunk, pending.back()->TempPath(), error);
+}
+
 
 // The whole render of one file; every output goes to a pending file first and
 // all of them are moved into place only when everything has succeeded.
@@ -162,15 +173,7 @@ bool RenderFile(const Options& options, const std::string& inputPath, const Audi
   summary.setting = SettingText(*instance);
 
   std::vector<std::unique_ptr<PendingFile>> pending;
-  if (!options.chunkOut.empty()) {
-    const std::vector<std::uint8_t> chunk = instance->GetChunk(true);
-    if (chunk.empty()) {
-      error = "the plug-in gave no program chunk to save";
-      return false;
-    }
-    pending.push_back(std::make_unique<PendingFile>(options.chunkOut));
-    if (!WriteChunkFile(chunk, pending.back()->TempPath(), error)) return false;
-  }
+  if (!options.chunkOut.empty() && !SaveChunk(*instance, options.chunkOut, pending, error)) return false;
 
   auto outputFile = std::make_unique<PendingFile>(audio.path);
   auto output = SoundFile::OpenWrite(outputFile->TempPath(), outputInfo, reason);
@@ -243,14 +246,9 @@ bool ResponseOnly(const Options& options, std::ostream& err, std::string& error)
   std::vector<std::unique_ptr<PendingFile>> pending;
   if (!options.chunkOut.empty()) {
     auto instance = NewInstance(library, error);
-    if (instance == nullptr || !Configure(*instance, setup, error)) return false;
-    const std::vector<std::uint8_t> chunk = instance->GetChunk(true);
-    if (chunk.empty()) {
-      error = "the plug-in gave no program chunk to save";
+    if (instance == nullptr || !Configure(*instance, setup, error) ||
+        !SaveChunk(*instance, options.chunkOut, pending, error))
       return false;
-    }
-    pending.push_back(std::make_unique<PendingFile>(options.chunkOut));
-    if (!WriteChunkFile(chunk, pending.back()->TempPath(), error)) return false;
   }
   return WriteResponses(library, setup, options, {{options.response}}, pending, err, error) &&
          CommitAll(pending, error);

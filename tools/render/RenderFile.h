@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/host/PluginInstance.h"
 #include "tools/render/AudioFile.h"
 #include "tools/render/RenderOptions.h"
 
@@ -41,6 +42,9 @@ bool WriteResponses(const std::shared_ptr<const PluginLibrary>& library, const S
 bool CheckResponsePath(const std::string& path, std::string& error);
 bool CommitAll(std::vector<std::unique_ptr<PendingFile>>& pending, std::string& error);
 bool WriteChunkFile(const std::vector<std::uint8_t>& chunk, const std::string& path, std::string& error);
+// The instance's program chunk, into a pending file for path.
+bool SaveChunk(PluginInstance& instance, const std::string& path, std::vector<std::unique_ptr<PendingFile>>& pending,
+               std::string& error);
 // The whole render of one file; every output goes to a pending file first and
 // all of them are moved into place only when everything has succeeded.
 bool RenderFile(const Options& options, const std::string& inputPath, const AudioOutput& audio,

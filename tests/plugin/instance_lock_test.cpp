@@ -42,8 +42,8 @@ class GainPlug : public TestPlug {
 
 TEST(InstanceLock, ParameterChangesNeverLandInsideABlock) {
   GainPlug plug;
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   ASSERT_TRUE(plug.SetBlockSize(256));
   std::atomic<bool> done{false};
 
@@ -56,8 +56,8 @@ TEST(InstanceLock, ParameterChangesNeverLandInsideABlock) {
   int mixed = 0;
   for (int call = 0; call < 1000; ++call) {
     LockGuard guard(plug.InstanceLock());  // as the host adapter does around a process call
-    plug.ConnectInputsDouble(0, 2, inputs);
-    plug.ConnectOutputsDouble(0, 2, outputs);
+    plug.Channels().ConnectInputsDouble(0, 2, inputs);
+    plug.Channels().ConnectOutputsDouble(0, 2, outputs);
     plug.ProcessDouble(256);
     for (int i = 1; i < 256; ++i) mixed += left[i] != left[0] || right[i] != left[0];
   }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -9,31 +10,37 @@
 namespace tarvel {
 namespace {
 
-TEST(GrowBuffer, PageGranularityGrowsToWholePagesLessOverhead) {
-  GrowBuffer buffer(4096);
-  ASSERT_NE(buffer.Resize(8), nullptr);
-  EXPECT_EQ(buffer.Allocated(), 4000);
-  EXPECT_EQ(buffer.Size(), 8);
-
-  ASSERT_NE(buffer.Resize(4000), nullptr);
-  EXPECT_EQ(buffer.Allocated(), 4000);  // fits: no new block
-  ASSERT_NE(buffer.Resize(4001), nullptr);
-  EXPECT_EQ(buffer.Allocated(), 8096);
-
-  // Half the request again, in whole pages, capped at 4 MiB of slack.
-  ASSERT_NE(buffer.Resize(100000), nullptr);
-  EXPECT_EQ(buffer.Allocated(), (100000 + 49152 + 96) / 4096 * 4096 - 96);
-  ASSERT_NE(buffer.Resize(20000000), nullptr);
-  EXPECT_EQ(buffer.Allocated(), (20000000 + 0x400000 + 96) / 4096 * 4096 - 96);
-}
-
-TEST(GrowBuffer, SmallGranularityAddsHalfOrOneGranule) {
-  GrowBuffer small(128);
-  ASSERT_NE(small.Resize(10), nullptr);
-  EXPECT_EQ(small.Allocated(), 138);
-  ASSERT_NE(small.Resize(1000), nullptr);
-  EXPECT_EQ(small.Allocated(), 1500);
-
+// Whatever the sizes asked for: a block holds the size, a new one is taken
+// only when the size outgrows the old, and a new block has room for half the
+// size again (at least one granule; at most 4 MiB of slack with pages) and
+// not much more, so growth step by step takes few blocks. With pages the
+// block and the allocator's 96 bytes of overhead fill whole pages.
+TEST(GrowBuffer, GrowthLeavesRoomForHalfAgainInWholePages) {
+  for (const std::int32_t granularity : {4096, 128}) {
+    SCOPED_TRACE(granularity);
+    const bool paged = granularity >= 4096;
+    GrowBuffer buffer(granularity);
+    int blocks = 0;
+    std::int32_t previous = 0;
+    for (std::int32_t size = 1; size < 30000000; size += 1 + size / 7) {
+      ASSERT_NE(buffer.Resize(size), nullptr);
+      const std::int64_t allocated = buffer.Allocated();
+      ASSERT_GE(allocated, size);
+      if (paged) {
+        ASSERT_EQ((allocated + 96) % 4096, 0);
+      }
+      if (allocated == previous) continue;
+      ASSERT_GT(size, previous) << "a new block while the old one held the size";
+      ++blocks;
+      const std::int64_t room = std::max<std::int64_t>(size / 2, granularity);
+      const std::int64_t slack = allocated - size;
+      // Pages round the room and the block down: up to two pages less.
+      EXPECT_GE(slack, std::min<std::int64_t>(room, 0x400000) - (paged ? 2 * 4096 : 0)) << size;
+      EXPECT_LE(slack, room + (paged ? 4096 : 0)) << size;
+      previous = buffer.Allocated();
+    }
+    EXPECT_LT(blocks, 60);  // geometric: a few dozen blocks up to 30 MB
+  }
   GrowBuffer floored(128, 600);
   ASSERT_NE(floored.Resize(10), nullptr);
   EXPECT_EQ(floored.Allocated(), 600);  // never below the minimum allocation

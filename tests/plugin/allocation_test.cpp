@@ -21,8 +21,8 @@ TEST(AudioPath, TheCounterSeesBothKindsOfAllocation) {
 
 TEST(AudioPath, BindingAndProcessingAllocateNothing) {
   TestPlug plug;
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   ASSERT_TRUE(plug.SetBlockSize(512));
   std::vector<double> inD(2048, 0.25), outD(2048);
   std::vector<float> inF(2048, 0.5f), outF(2048);
@@ -33,14 +33,14 @@ TEST(AudioPath, BindingAndProcessingAllocateNothing) {
 
   const long before = AllocationCount();
   for (int call = 0; call < 4; ++call) {
-    plug.ConnectInputsDouble(0, 2, inputsD);
-    plug.ConnectOutputsDouble(0, 2, outputsD);
+    plug.Channels().ConnectInputsDouble(0, 2, inputsD);
+    plug.Channels().ConnectOutputsDouble(0, 2, outputsD);
     plug.ProcessDouble(512);
-    plug.ConnectInputsFloat(0, 2, inputsF);
-    plug.ConnectOutputsFloat(0, 2, outputsF);
+    plug.Channels().ConnectInputsFloat(0, 2, inputsF);
+    plug.Channels().ConnectOutputsFloat(0, 2, outputsF);
     plug.ProcessToFloat(1024);  // two pieces
-    plug.ConnectInputsFloat(0, 2, inputsF);
-    plug.ConnectOutputsFloat(0, 2, outputsF);
+    plug.Channels().ConnectInputsFloat(0, 2, inputsF);
+    plug.Channels().ConnectOutputsFloat(0, 2, outputsF);
     plug.ProcessAccumulateFloat(700);
   }
   EXPECT_EQ(AllocationCount() - before, 0);

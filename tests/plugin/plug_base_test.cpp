@@ -87,24 +87,24 @@ struct HostBuffers {
 
 TEST(PlugBase, PassThroughOnEveryPath) {
   TestPlug plug;
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   ASSERT_TRUE(plug.SetBlockSize(64));
   HostBuffers host(48);
 
-  plug.ConnectInputsDouble(0, 2, host.inDp);
-  plug.ConnectOutputsDouble(0, 2, host.outDp);
+  plug.Channels().ConnectInputsDouble(0, 2, host.inDp);
+  plug.Channels().ConnectOutputsDouble(0, 2, host.outDp);
   plug.ProcessDouble(48);
   EXPECT_EQ(host.outD[0], host.inD[0]);
   EXPECT_EQ(host.outD[1], host.inD[1]);
 
-  plug.ConnectInputsFloat(0, 2, host.inFp);
-  plug.ConnectOutputsFloat(0, 2, host.outFp);
+  plug.Channels().ConnectInputsFloat(0, 2, host.inFp);
+  plug.Channels().ConnectOutputsFloat(0, 2, host.outFp);
   plug.ProcessToFloat(48);  // replaces
   EXPECT_EQ(host.outF[0], host.inF[0]);
 
-  plug.ConnectInputsFloat(0, 2, host.inFp);
-  plug.ConnectOutputsFloat(0, 2, host.outFp);
+  plug.Channels().ConnectInputsFloat(0, 2, host.inFp);
+  plug.Channels().ConnectOutputsFloat(0, 2, host.outFp);
   plug.ProcessAccumulateFloat(48);  // adds to what the host's buffer held
   for (int i = 0; i < 48; ++i) EXPECT_EQ(host.outF[1][i], host.inF[1][i] + host.inF[1][i]);
 }
@@ -117,23 +117,23 @@ TEST(PlugBase, LongCallsRunInPiecesOfAtMostTheBlockSize) {
     }
     std::vector<int> pieces;
   } plug;
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   ASSERT_TRUE(plug.SetBlockSize(16));
   const int frames = 16 * 3 + 5;
   HostBuffers host(frames);
 
   // The float paths go through 16-sample scratch buffers (ASan guards them).
-  plug.ConnectInputsFloat(0, 2, host.inFp);
-  plug.ConnectOutputsFloat(0, 2, host.outFp);
+  plug.Channels().ConnectInputsFloat(0, 2, host.inFp);
+  plug.Channels().ConnectOutputsFloat(0, 2, host.outFp);
   plug.ProcessToFloat(frames);
   EXPECT_EQ(plug.pieces, (std::vector<int>{16, 16, 16, 5}));
   EXPECT_EQ(host.outF[0], host.inF[0]);
   EXPECT_EQ(host.outF[1], host.inF[1]);
 
   plug.pieces.clear();
-  plug.ConnectInputsFloat(0, 2, host.inFp);
-  plug.ConnectOutputsDouble(0, 2, host.outDp);
+  plug.Channels().ConnectInputsFloat(0, 2, host.inFp);
+  plug.Channels().ConnectOutputsDouble(0, 2, host.outDp);
   plug.ProcessDouble(frames);
   EXPECT_EQ(plug.pieces.size(), 4u);
   for (int i = 0; i < frames; ++i) EXPECT_EQ(host.outD[0][i], static_cast<double>(host.inF[0][i]));
@@ -149,12 +149,12 @@ TEST(PlugBase, LongCallsRunInPiecesOfAtMostTheBlockSize) {
 TEST(PlugBase, OnlyConnectedChannelsTakeHostBuffers) {
   TestPlug plug;
   ASSERT_TRUE(plug.SetBlockSize(32));
-  plug.SetOutputConnections(0, 2, true);
-  plug.SetInputConnections(1, 1, true);  // only the second input
+  plug.Channels().SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(1, 1, true);  // only the second input
   HostBuffers host(32);
 
-  plug.ConnectInputsFloat(0, 2, host.inFp);
-  plug.ConnectOutputsFloat(0, 2, host.outFp);
+  plug.Channels().ConnectInputsFloat(0, 2, host.inFp);
+  plug.Channels().ConnectOutputsFloat(0, 2, host.outFp);
   plug.ProcessToFloat(32);
   EXPECT_EQ(host.outF[1], host.inF[0]);  // the first host buffer feeds the second channel
   EXPECT_EQ(host.outF[0], std::vector<float>(32, 0.0f));  // the first reads its zero scratch
@@ -163,16 +163,16 @@ TEST(PlugBase, OnlyConnectedChannelsTakeHostBuffers) {
 TEST(PlugBase, DisconnectedInputReadsSilenceNotTheLastBlock) {
   TestPlug plug;
   ASSERT_TRUE(plug.SetBlockSize(32));
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   HostBuffers host(32);
-  plug.ConnectInputsFloat(0, 2, host.inFp);
-  plug.ConnectOutputsFloat(0, 2, host.outFp);
+  plug.Channels().ConnectInputsFloat(0, 2, host.inFp);
+  plug.Channels().ConnectOutputsFloat(0, 2, host.outFp);
   plug.ProcessToFloat(32);
 
-  plug.SetInputConnections(1, 1, false);
-  plug.ConnectInputsFloat(0, 2, host.inFp);
-  plug.ConnectOutputsFloat(0, 2, host.outFp);
+  plug.Channels().SetInputConnections(1, 1, false);
+  plug.Channels().ConnectInputsFloat(0, 2, host.inFp);
+  plug.Channels().ConnectOutputsFloat(0, 2, host.outFp);
   plug.ProcessToFloat(32);
   EXPECT_EQ(host.outF[0], host.inF[0]);
   EXPECT_EQ(host.outF[1], std::vector<float>(32, 0.0f));
@@ -181,33 +181,33 @@ TEST(PlugBase, DisconnectedInputReadsSilenceNotTheLastBlock) {
 TEST(PlugBase, NullHostBuffersReadZerosAndAreNotWritten) {
   TestPlug plug;
   ASSERT_TRUE(plug.SetBlockSize(32));
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   HostBuffers host(32);
   float* inputs[2] = {nullptr, host.inFp[1]};
   float* outputs[2] = {host.outFp[0], nullptr};
-  plug.ConnectInputsFloat(0, 2, inputs);
-  plug.ConnectOutputsFloat(0, 2, outputs);
+  plug.Channels().ConnectInputsFloat(0, 2, inputs);
+  plug.Channels().ConnectOutputsFloat(0, 2, outputs);
   plug.ProcessToFloat(32);
   EXPECT_EQ(host.outF[0], std::vector<float>(32, 0.0f));
 
-  plug.ConnectInputsDouble(0, 2, nullptr);
-  plug.ConnectOutputsDouble(0, 2, host.outDp);
+  plug.Channels().ConnectInputsDouble(0, 2, nullptr);
+  plug.Channels().ConnectOutputsDouble(0, 2, host.outDp);
   plug.ProcessDouble(32);
   EXPECT_EQ(host.outD[1], std::vector<double>(32, 0.0));
 }
 
 TEST(PlugBase, ProcessingWithoutBindingOrBlockSizeIsSafe) {
   TestPlug plug;
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   HostBuffers host(16);
-  plug.ConnectOutputsDouble(0, 2, host.outDp);
+  plug.Channels().ConnectOutputsDouble(0, 2, host.outDp);
   plug.ProcessDouble(16);  // no scratch yet: silence
   EXPECT_EQ(host.outD[0], std::vector<double>(16, 0.0));
 
   ASSERT_TRUE(plug.SetBlockSize(16));
-  plug.ConnectOutputsFloat(0, 2, host.outFp);
+  plug.Channels().ConnectOutputsFloat(0, 2, host.outFp);
   plug.ProcessToFloat(16);
   host.outF[0].assign(16, 3.0f);
   plug.ProcessToFloat(16);  // the binding ended with the last call: nothing written
@@ -217,12 +217,12 @@ TEST(PlugBase, ProcessingWithoutBindingOrBlockSizeIsSafe) {
 TEST(PlugBase, InPlaceHostBuffers) {
   TestPlug plug;
   ASSERT_TRUE(plug.SetBlockSize(8));
-  plug.SetInputConnections(0, 2, true);
-  plug.SetOutputConnections(0, 2, true);
+  plug.Channels().SetInputConnections(0, 2, true);
+  plug.Channels().SetOutputConnections(0, 2, true);
   HostBuffers host(20);
   const std::vector<double> original = host.inD[0];
-  plug.ConnectInputsDouble(0, 2, host.inDp);
-  plug.ConnectOutputsDouble(0, 2, host.inDp);
+  plug.Channels().ConnectInputsDouble(0, 2, host.inDp);
+  plug.Channels().ConnectOutputsDouble(0, 2, host.inDp);
   plug.ProcessDouble(20);
   EXPECT_EQ(host.inD[0], original);
 }
@@ -244,7 +244,6 @@ TEST(PlugBase, ParameterFromEditor) {
 }
 
 TEST(PlugBase, EditorSeesNormalisedValuesOnAttachAndRealValuesOnPush) {
-  std::vector<FakeEditor::Push> pushes;
   bool destroyed = false;
   {
     TestPlug plug("1-2 2-2", 2);
@@ -253,8 +252,9 @@ TEST(PlugBase, EditorSeesNormalisedValuesOnAttachAndRealValuesOnPush) {
     plug.AttachEditor(nullptr);
     EXPECT_EQ(plug.Editor(), nullptr);
 
-    auto editor = std::make_unique<FakeEditor>(&pushes, &destroyed);
+    auto editor = std::make_unique<FakeEditor>(&destroyed);
     FakeEditor* raw = editor.get();
+    std::vector<FakeEditor::Push>& pushes = raw->pushes;
     plug.AttachEditor(std::move(editor));
     EXPECT_EQ(plug.Editor(), raw);
     EXPECT_TRUE(raw->bitmapsCreated);
