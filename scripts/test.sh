@@ -25,10 +25,11 @@ ctest --preset tsan -L threads
 echo "== Fuzzing"
 scripts/fuzz.sh
 
-echo "== Ardour 7 and Debian's LV2 hosts and tools (release build: they cannot load a sanitizer build)"
+echo "== Ardour 7, Qtractor's CLAP scanner and Debian's LV2 hosts and tools (release build: they cannot load a sanitizer build)"
 cmake --preset release >/dev/null
-cmake --build --preset release -j "$JOBS" --target Tarvel Tarvel_vst3 tarvel-render ardour_helper tarvel_lv2_bundle
+cmake --build --preset release -j "$JOBS" --target Tarvel Tarvel_vst3 Tarvel_clap tarvel-render ardour_helper tarvel_lv2_bundle
 ctest --preset release -L ardour
+ctest --preset release -R '^clap_qtractor_scan$'
 ctest --preset release -R '^(lv2_tools_render_like_tarvel_render|lv2_ui_in_jalv)$'
 
 echo "== Packages: the Windows zip under Wine; the Debian package through lintian, installed and removed (as root)"
