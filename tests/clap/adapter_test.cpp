@@ -1,7 +1,8 @@
 // The CLAP adapter in process, where a test can act as the editor: a change
 // made in the editor reaches the host as output events (gesture begin, the
 // real value, gesture end) from the next process or flush call, in order,
-// after a flush request; a host that takes none now gets them later.
+// after a flush request; a host that takes none now gets them later. And a
+// process call allocates nothing, whatever its events and buffers.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,10 @@
 #include <cstring>
 #include <vector>
 
+#include "AllocationCounter.h"
+#include "clap/ClapIds.h"
 #include "clap/IPlugCLAP.h"
+#include "tools/hostclap/ClapInstance.h"
 
 namespace tarvel::clap {
 namespace {
@@ -88,6 +92,37 @@ TEST(ClapAdapter, EditorChangesReachTheHostAsOutputEvents) {
   EXPECT_EQ(recorder.events[0].value, -60.0);
   ASSERT_EQ(adapter->Process(process), kClapProcessContinue);
   EXPECT_EQ(recorder.events.size(), 1u);  // each change once
+}
+
+TEST(ClapAdapter, ProcessingAllocatesNothing) {
+  Recorder recorder;
+  auto adapter = IPlugCLAP::Create(&recorder.host);
+  ASSERT_TRUE(adapter && adapter->Init());
+  ASSERT_TRUE(adapter->Activate(96000.0, 1, 512));
+  std::vector<double> left(512, 0.25), right(512, -0.25);
+  double* io[2] = {left.data(), right.data()};
+  clap_audio_buffer_t bus{};
+  bus.data64 = io;
+  bus.channel_count = 2;
+  hostclap::EventList events;
+  for (std::uint32_t t = 0; t < 512; t += 37) events.Add(t % 5, t, -60.0 + t % 90);
+  events.Add(kClapBypassId, 300, 1.0);
+  events.Add(2, 100, 6.0, 9);
+  clap_process_t process{};
+  process.audio_inputs = &bus;
+  process.audio_outputs = &bus;
+  process.audio_inputs_count = process.audio_outputs_count = 1;
+  process.in_events = events.List();
+  process.out_events = &recorder.out;
+  adapter->Plug().SetParameterFromGUI(1, 0.5);  // an output event in the first call
+  recorder.events.reserve(16);                   // the host's own storage
+  const long before = test::AllocationCount();
+  for (std::uint32_t frames : {512u, 1u, 100u, 511u}) {
+    process.frames_count = frames;
+    ASSERT_EQ(adapter->Process(process), kClapProcessContinue);
+  }
+  EXPECT_EQ(test::AllocationCount(), before);
+  recorder.events.clear();
 }
 
 }  // namespace
