@@ -298,7 +298,8 @@ clap_process_status IPlugCLAP::Process(const clap_process_t& process) {
     done = end;
   }
   for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one
-  SendEditorChanges(process.out_events);
+  if (changesRead.load(std::memory_order_relaxed) != changesWritten.load(std::memory_order_relaxed))
+    SendEditorChanges(process.out_events);
 
   // Constant only where a channel is exactly silent.
   if (out) {
@@ -330,6 +331,10 @@ void IPlugCLAP::ProcessStretch(const clap_process_t& process, std::uint32_t offs
     Sample** buffers = Channels<Sample>(bus);
     for (std::uint32_t c = 0; buffers && c < std::min<std::uint32_t>(bus.channel_count, 2); ++c)
       if (buffers[c]) out[c] = buffers[c] + offset;
+  }
+  if (frames <= blockFrames) {  // the usual call: one piece
+    ProcessWithBypass(in, out, static_cast<int>(frames));
+    return;
   }
   for (std::uint32_t done = 0; done < frames;) {
     const std::uint32_t n = std::min(frames - done, blockFrames);
