@@ -105,8 +105,8 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tarvel is a five-band, linear-phase graphic equaliser for one stereo pair,
 as a VST 2.4 effect plug-in in /usr/lib/vst, a VST3 one in /usr/lib/vst3, an
 LV2 plug-in with its editor in /usr/lib/lv2 and a CLAP one in /usr/lib/clap,
-where Linux hosts such as Ardour and Qtractor look by default. Its bands sit at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and
-8 kHz, each from -60 dB to +30 dB.
+where Linux hosts such as Ardour and Qtractor look by default. Its bands sit
+at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and 8 kHz, each from -60 dB to +30 dB.
 
 tarvel-render renders WAV, FLAC and AIFF files through the plug-in without a
 host, and measures or plots the response of a setting.")
