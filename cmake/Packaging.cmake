@@ -4,7 +4,7 @@
 # installer from the zip's files with makensis). Their files form the component "dist",
 # which a plain `cmake --install` leaves out. Only where TARVEL_PACKAGE is on
 # (the release and win64 presets).
-if(NOT TARVEL_PACKAGE OR NOT TARGET Tarvel OR NOT TARGET Tarvel_vst3 OR NOT TARGET tarvel-render)
+if(NOT TARVEL_PACKAGE OR NOT TARGET Tarvel OR NOT TARGET Tarvel_vst3 OR NOT TARGET Tarvel_clap OR NOT TARGET tarvel-render)
   return()
 endif()
 
@@ -32,7 +32,7 @@ file(WRITE ${PROJECT_BINARY_DIR}/source-date-epoch "${epoch}\n")
 set(CPACK_PACKAGE_NAME tarvel)
 set(CPACK_PACKAGE_VENDOR Corvane)
 set(CPACK_PACKAGE_CONTACT "Corvane <tarvel@corvane.example>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "linear-phase five-band graphic equaliser (VST 2.4, VST3 and LV2 plug-in)")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "linear-phase five-band graphic equaliser (VST 2.4, VST3, LV2 and CLAP plug-in)")
 set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};Tarvel;dist;/")
 set(CPACK_STRIP_FILES TRUE)
 
@@ -44,6 +44,8 @@ if(WIN32)
   install(TARGETS Tarvel_vst3 LIBRARY DESTINATION Tarvel.vst3/Contents/x86_64-win COMPONENT dist EXCLUDE_FROM_ALL)
   install(FILES ${TARVEL_VST3_BUNDLE}/Contents/Resources/moduleinfo.json
           DESTINATION Tarvel.vst3/Contents/Resources COMPONENT dist EXCLUDE_FROM_ALL)
+  # The CLAP module, one file, for C:\Program Files\Common Files\CLAP.
+  install(TARGETS Tarvel_clap LIBRARY DESTINATION . COMPONENT dist EXCLUDE_FROM_ALL)
   configure_file(packaging/README-windows.txt README.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(LICENSE LICENSE.txt COPYONLY)
   install(FILES ${PROJECT_BINARY_DIR}/README.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .
@@ -86,6 +88,9 @@ install(TARGETS tarvel_lv2_module LIBRARY DESTINATION lib/lv2/tarvel.lv2 COMPONE
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${TARVEL_LV2_BUNDLE}/manifest.ttl ${TARVEL_LV2_BUNDLE}/tarvel.ttl DESTINATION lib/lv2/tarvel.lv2
         COMPONENT dist EXCLUDE_FROM_ALL)
+# The CLAP module in /usr/lib/clap, where CLAP hosts on Linux look by default.
+install(TARGETS Tarvel_clap LIBRARY DESTINATION lib/clap COMPONENT dist EXCLUDE_FROM_ALL
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
 # The manual page from tarvel-render's own --help and --version; Debian wants
 # it and the changelog compressed with gzip -9n.
@@ -113,10 +118,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # The summary above is its first line.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Tarvel is a five-band, linear-phase graphic equaliser for one stereo pair,
-as a VST 2.4 effect plug-in in /usr/lib/vst, a VST3 one in /usr/lib/vst3 and
-an LV2 plug-in with its editor in /usr/lib/lv2, where Linux hosts such as
-Ardour look by default. Its bands sit at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and
-8 kHz, each from -60 dB to +30 dB.
+as a VST 2.4 effect plug-in in /usr/lib/vst, a VST3 one in /usr/lib/vst3, an
+LV2 plug-in with its editor in /usr/lib/lv2 and a CLAP one in /usr/lib/clap,
+where Linux hosts such as Ardour and Qtractor look by default. Its bands sit
+at 80 Hz, 250 Hz, 800 Hz, 2.5 kHz and 8 kHz, each from -60 dB to +30 dB.
 
 tarvel-render renders WAV, FLAC and AIFF files through the plug-in without a
 host, and measures or plots the response of a setting.")

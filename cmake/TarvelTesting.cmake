@@ -38,13 +38,13 @@ function(tarvel_add_test name)
   endif()
 endfunction()
 
-# tarvel_use_modules(target [VST] [VST3] [LV2])
+# tarvel_use_modules(target [VST] [VST3] [LV2] [CLAP])
 # The built plug-in modules a test or benchmark program loads the way a host
 # does, built before it and named by one macro each: TARVEL_PLUGIN_FILE (the
 # VST 2.4 module), TARVEL_VST3_BUNDLE (the VST3 bundle) and TARVEL_LV2_BUNDLES
 # (the folder holding the LV2 bundle, for LV2_PATH).
 function(tarvel_use_modules target)
-  cmake_parse_arguments(U "VST;VST3;LV2" "" "" ${ARGN})
+  cmake_parse_arguments(U "VST;VST3;LV2;CLAP" "" "" ${ARGN})
   if(U_VST)
     target_compile_definitions(${target} PRIVATE "TARVEL_PLUGIN_FILE=\"$<TARGET_FILE:Tarvel>\"")
     add_dependencies(${target} Tarvel)
@@ -57,6 +57,10 @@ function(tarvel_use_modules target)
     get_filename_component(bundles ${TARVEL_LV2_BUNDLE} DIRECTORY)
     target_compile_definitions(${target} PRIVATE "TARVEL_LV2_BUNDLES=\"${bundles}\"")
     add_dependencies(${target} tarvel_lv2_bundle)
+  endif()
+  if(U_CLAP)
+    target_compile_definitions(${target} PRIVATE "TARVEL_CLAP_FILE=\"$<TARGET_FILE:Tarvel_clap>\"")
+    add_dependencies(${target} Tarvel_clap)
   endif()
 endfunction()
 

@@ -243,6 +243,10 @@ bool IGraphicsX11::PresentRect(const PixelRect& rect) {
   return true;
 }
 
+int IGraphicsX11::ConnectionDescriptor() const {
+  return display && !connectionBroken ? ConnectionNumber(display) : -1;
+}
+
 void IGraphicsX11::Idle() {
   const auto now = std::chrono::steady_clock::now();
   if (now - lastTick < tickPeriod) return;

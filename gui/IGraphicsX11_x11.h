@@ -72,6 +72,7 @@ class IGraphicsX11 final : public IGraphics {
 
   // Ticks unless the last tick was less than the tick period ago.
   void Idle() override;
+  int ConnectionDescriptor() const override;
   // One tick now: pending events, the edit field's state, then the dirty
   // controls painted and presented.
   void Tick();

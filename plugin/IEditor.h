@@ -22,6 +22,10 @@ class IEditor {
   // The host's idle call for an open editor (effEditIdle), on the GUI thread
   // outside the instance lock. Window systems without a window timer tick here.
   virtual void Idle() {}
+  // The descriptor of the open window's own display connection, for hosts
+  // that watch descriptors and tick the editor when it has input; -1 for
+  // none (no window open, or a window system without one).
+  virtual int ConnectionDescriptor() const { return -1; }
   virtual int Width() const = 0;
   virtual int Height() const = 0;
 };

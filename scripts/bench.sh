@@ -27,7 +27,7 @@ for program in build/release/bench/bench_*; do
   name=$(basename "$program")
   echo "== $name"
   case $name in
-    bench_vst3) run "$name" ;;  # a program of its own: its only option is a round count
+    bench_vst3 | bench_clap) run "$name" ;;  # programs of their own: the only option is a round count
     *) run "$name" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true ;;
   esac
 done

@@ -41,7 +41,7 @@ make_installer() {  # build directory, payload directory
 
 for preset in release win64; do
   cmake --preset "$preset" >/dev/null
-  targets=(Tarvel Tarvel_vst3 tarvel-render)
+  targets=(Tarvel Tarvel_vst3 Tarvel_clap tarvel-render)
   [ "$preset" = release ] && targets+=(tarvel_package_docs tarvel_lv2_bundle)
   cmake --build --preset "$preset" -j "$JOBS" --target "${targets[@]}"
   export SOURCE_DATE_EPOCH

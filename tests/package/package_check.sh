@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # What users install, used as they would use it.
-# - The Windows zip: it holds the Tarvel.vst3 bundle; its Tarvel.dll, alone in
+# - The Windows zip: it holds the Tarvel.vst3 bundle and Tarvel.clap; its Tarvel.dll, alone in
 #   a folder, loads under Wine in the zip's tarvel-render.exe, which otherwise
 #   finds the DLL beside itself.
 # - The Debian package: lintian reports no error. Installed with apt-get, it
 #   puts Tarvel.so in /usr/lib/vst and the VST3 bundle in /usr/lib/vst3, where
 #   Ardour finds them with a fresh HOME and no LXVST_PATH once Ardour's
 #   scanners have read them; the LV2 bundle in /usr/lib/lv2/tarvel.lv2, which
-#   lilv finds without LV2_PATH; /usr/bin/tarvel-render tells its version and
+#   lilv finds without LV2_PATH; /usr/lib/clap/Tarvel.clap, which Qtractor's
+#   scanner lists; /usr/bin/tarvel-render tells its version and
 #   renders through it; apt-get remove leaves nothing.
 #   Installing needs root, or TARVEL_INSTALL_TEST=1 and sudo; otherwise that
 #   part is skipped, and says so.
@@ -26,7 +27,7 @@ unset TARVEL_PLUGIN
 (cd "$work" && cmake -E tar xf "$zip")
 unpacked=$(find "$work" -mindepth 1 -maxdepth 1 -type d -name 'Tarvel-*')
 for file in Tarvel.dll tarvel-render.exe README.txt LICENSE.txt Tarvel.vst3/Contents/x86_64-win/Tarvel.vst3 \
-            Tarvel.vst3/Contents/Resources/moduleinfo.json; do
+            Tarvel.vst3/Contents/Resources/moduleinfo.json Tarvel.clap; do
   [ -f "$unpacked/$file" ] || fail "the zip lacks $file"
 done
 mkdir "$work/alone"
@@ -42,6 +43,8 @@ with_wine_server bash -c '
     || { cat "$work/wine.log"; fail "tarvel-render.exe does not find the Tarvel.dll beside it"; }
   cmp -s "$work/alone.csv" "$work/beside.csv" || fail "the two responses of the plug-in in the zip differ"'
 echo "package: the zip's Tarvel.dll loads alone under Wine; its tarvel-render.exe finds it"
+
+dpkg-deb -c "$deb" | grep -q ' \./usr/lib/clap/Tarvel\.clap$' || fail "the package lacks /usr/lib/clap/Tarvel.clap"
 
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian reports errors"; }
 grep -v "running with root privileges" "$work/lintian.log" || true  # its warnings
@@ -109,8 +112,19 @@ echo "package: Ardour finds Tarvel in /usr/lib/vst and, as VST3, in /usr/lib/vst
 )
 echo "package: lilv finds Tarvel (LV2) in /usr/lib/lv2 with no LV2_PATH"
 
+[ -f /usr/lib/clap/Tarvel.clap ] || fail "no /usr/lib/clap/Tarvel.clap"
+scanner=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
+if [ -x $scanner ]; then
+  (
+    export HOME=$home
+    echo CLAP:/usr/lib/clap/Tarvel.clap | $scanner >"$work/qscan.log" 2>&1 || true
+    grep -q '^CLAP|Tarvel|2:2|' "$work/qscan.log" || { cat "$work/qscan.log"; fail "Qtractor's scanner does not list /usr/lib/clap/Tarvel.clap"; }
+  )
+  echo "package: Qtractor's scanner lists Tarvel (CLAP) from /usr/lib/clap"
+fi
+
 apt_get remove tarvel || { cat "$work/apt.log"; fail "apt-get cannot remove tarvel"; }
 ! installed || fail "tarvel is still installed after apt-get remove"
-left=$(find /usr/lib/vst /usr/lib/vst3 /usr/lib/lv2 /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*' 2>/dev/null || true)
+left=$(find /usr/lib/vst /usr/lib/vst3 /usr/lib/lv2 /usr/lib/clap /usr/bin /usr/share/doc /usr/share/man/man1 -maxdepth 1 -iname '*tarvel*' 2>/dev/null || true)
 [ -z "$left" ] || fail "left behind after apt-get remove: $left"
 echo "package: removed cleanly"
