@@ -387,14 +387,14 @@ bool IPlugCLAP::ParamInfo(std::uint32_t index, clap_param_info_t& info) {
     info.default_value = 0.0;
     return true;
   }
-  const ParameterSpec& table = kParameterTable[index];
+  const ParameterEntry& entry = kParameterTable[index];
   const Parameter* parameter = plug->GetParameter(static_cast<int>(index));
   info.id = index;
   info.flags = kClapParamIsAutomatable;
   CopyText(info.name, sizeof info.name, parameter->Name());
   info.min_value = parameter->Min();
   info.max_value = parameter->Max();
-  info.default_value = table.defaultValue;
+  info.default_value = entry.defaultValue;
   return true;
 }
 
