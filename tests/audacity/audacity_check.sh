@@ -220,6 +220,7 @@ settings_group() {  # PATH
 }
 lv2_parameters=''
 for band in "${bands[@]}"; do lv2_parameters+="${band// /_}=\"${gain[$band]}\" "; done
+lv2_parameters+='Enabled="1" '  # the bypass port (lv2:enabled), on
 cat >"$config/pluginsettings.cfg" <<EOF
 pluginsettingsversion=1.0
 [pluginsettings/$(settings_group "$vst_path")/private/UserPresets/$preset]

@@ -117,12 +117,14 @@ DummyPluginScan=true
 EOF
 step "Xvfb, jackd and settings"
 
-# check_scan_line LINE KIND: name, audio ports, parameters, editor.
+# check_scan_line LINE KIND: name, audio ports, parameters (the five gains,
+# and in LV2 the lv2:enabled bypass port too), editor.
 check_scan_line() {
-  local kind name audio params flags
+  local kind name audio params flags want=5
   IFS='|' read -r kind name audio _ params flags _ <<<"$1"
-  [ "$kind" = "$2" ] && [ "$name" = Tarvel ] && [ "$audio" = 2:2 ] && [ "${params%%:*}" = 5 ] &&
-    [[ ",$flags," == *,GUI,* ]] || fail "the scan line is not Tarvel's with 2:2 audio, 5 parameters and GUI: $1"
+  [ "$2" = LV2 ] && want=6
+  [ "$kind" = "$2" ] && [ "$name" = Tarvel ] && [ "$audio" = 2:2 ] && [ "${params%%:*}" = "$want" ] &&
+    [[ ",$flags," == *,GUI,* ]] || fail "the scan line is not Tarvel's with 2:2 audio, $want parameters and GUI: $1"
 }
 
 # Per format: the kind Qtractor's scans name, the name of its scan cache, and
