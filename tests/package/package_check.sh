@@ -44,7 +44,9 @@ with_wine_server bash -c '
   cmp -s "$work/alone.csv" "$work/beside.csv" || fail "the two responses of the plug-in in the zip differ"'
 echo "package: the zip's Tarvel.dll loads alone under Wine; its tarvel-render.exe finds it"
 
-dpkg-deb -c "$deb" | grep -q ' \./usr/lib/clap/Tarvel\.clap$' || fail "the package lacks /usr/lib/clap/Tarvel.clap"
+# grep reads the whole listing: with -q it would stop at the first match and
+# break dpkg-deb's pipe (pipefail then fails the check).
+dpkg-deb -c "$deb" | grep ' \./usr/lib/clap/Tarvel\.clap$' >/dev/null || fail "the package lacks /usr/lib/clap/Tarvel.clap"
 
 lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian reports errors"; }
 grep -v "running with root privileges" "$work/lintian.log" || true  # its warnings
