@@ -191,7 +191,7 @@ bool ClapInstance::LoadState(const std::vector<std::uint8_t>& bytes, std::size_t
                           if (in->position >= in->failAt) return -1;
                           const std::size_t n =
                               std::min<std::uint64_t>({size, in->piece, in->bytes->size() - in->position});
-                          std::memcpy(buffer, in->bytes->data() + in->position, n);
+                          if (n > 0) std::memcpy(buffer, in->bytes->data() + in->position, n);  // data() of an empty vector may be null
                           in->position += n;
                           return static_cast<std::int64_t>(n);
                         }};
