@@ -8,8 +8,6 @@
 //
 // usage: bench_clap [rounds]
 
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/PlainTiming.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 #include "tools/hostclap/ClapInstance.h"
@@ -27,32 +26,13 @@ using namespace tarvel;
 
 constexpr int kFramesPerRound = 1 << 20;
 constexpr double kRate = 44100.0;
-constexpr std::size_t kNoiseFrames = 1 << 16;
 
-double ThreadSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
+using bench::kNoiseFrames;
+using bench::Median;
+using bench::Noise;
+using bench::ThreadSeconds;
 
-template <typename Sample>
-std::vector<Sample> Noise(std::uint32_t seed) {
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> value(-0.5, 0.5);
-  std::vector<Sample> values(kNoiseFrames);
-  for (Sample& v : values) v = static_cast<Sample>(value(random));
-  return values;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "bench_clap: %s\n", what.c_str());
-  std::exit(1);
-}
+[[noreturn]] void Fail(const std::string& what) { bench::Fail("bench_clap", what); }
 
 // One round of calls of `frames` through run(in, out), nanoseconds per frame.
 template <typename Sample, typename Run>
