@@ -27,7 +27,7 @@ ctest --preset tsan -L threads
 echo "== Fuzzing"
 scripts/fuzz.sh
 
-echo "== Real hosts: Ardour 7, Audacity 3.2, Qtractor 0.9 (with its CLAP scanner), Debian's LV2 tools and jalv (release build: they cannot load a sanitizer build)"
+echo "== Real hosts: Ardour 7, Audacity 3.2, Qtractor 0.9 (VST 2.4, LV2, CLAP), Debian's LV2 tools and jalv (release build: they cannot load a sanitizer build)"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$JOBS" --target Tarvel Tarvel_vst3 Tarvel_clap tarvel-render ardour_helper \
   tarvel_lv2_bundle qtractor_helper alsa_seq_preload

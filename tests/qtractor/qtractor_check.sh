@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Qtractor 0.9 as a real third-party host for Tarvel's VST 2.4 module and LV2
-# bundle, unattended. For each format Qtractor runs under Xvfb, on a dummy
+# Qtractor 0.9 as a real third-party host for Tarvel's VST 2.4 module, LV2
+# bundle and CLAP module, unattended. For each format Qtractor runs under Xvfb, on a dummy
 # JACK server of its own, with an ALSA sequencer stand-in preloaded (these
 # machines have no /dev/snd), in a private HOME, and opens a session of three
 # audio tracks that play one test file:
@@ -13,23 +13,25 @@
 #                begins in them depends on when Qtractor starts playing, and
 #                Qtractor fades each track in over the first period it plays).
 # Checked, per format:
-#   - the scan Qtractor caches lists Tarvel with 2 in / 2 out, 5 parameters
-#     and an editor (the VST 2.4 module also straight from Qtractor's scanner);
+#   - the scan Qtractor caches lists Tarvel with 2 in / 2 out, its parameters
+#     and an editor (the VST 2.4 and CLAP modules also straight from
+#     Qtractor's scanner, which gives a CLAP module a host with no extension);
 #   - the editor opens from the track's plug-in list: Tarvel's own 768 x 768
 #     window, showing the picture and ticking;
 #   - a JACK client of ours starts transport and records both Tarvel tracks:
 #     the same audio as tarvel-render for the same gains, from the first
 #     sample, to within -100 dB (the latency the plug-in reports taken off
 #     where Qtractor does not compensate it);
-#   - the session Qtractor saves holds the gains.
+#   - the session Qtractor saves holds the gains (for CLAP, Qtractor reads
+#     them back from the plug-in after giving it the session's state).
 #
-# usage: qtractor_check.sh VST_PLUGIN.so LV2_BUNDLE TARVEL_RENDER ARDOUR_HELPER QTRACTOR_HELPER SEQ_PRELOAD.so WORK_DIR
+# usage: qtractor_check.sh VST_PLUGIN.so LV2_BUNDLE CLAP_PLUGIN TARVEL_RENDER ARDOUR_HELPER QTRACTOR_HELPER SEQ_PRELOAD.so WORK_DIR
 set -euo pipefail
-[ $# -eq 7 ] || { echo "usage: $0 VST_PLUGIN.so LV2_BUNDLE TARVEL_RENDER ARDOUR_HELPER QTRACTOR_HELPER SEQ_PRELOAD.so WORK_DIR"; exit 2; }
+[ $# -eq 8 ] || { echo "usage: $0 VST_PLUGIN.so LV2_BUNDLE CLAP_PLUGIN TARVEL_RENDER ARDOUR_HELPER QTRACTOR_HELPER SEQ_PRELOAD.so WORK_DIR"; exit 2; }
 # Absolute paths: Qtractor runs in the session's folder.
-vst=$(realpath "$1") lv2=$(realpath "$2") render=$(realpath "$3") helper=$(realpath "$4")
-qhelper=$(realpath "$5") preload=$(realpath "$6") work=$(realpath -m "$7")
-formats=(vst lv2)
+vst=$(realpath "$1") lv2=$(realpath "$2") clap=$(realpath "$3") render=$(realpath "$4") helper=$(realpath "$5")
+qhelper=$(realpath "$6") preload=$(realpath "$7") work=$(realpath -m "$8")
+formats=(vst lv2 clap)
 rate=44100 period=1024 frames=88200
 gains=("80 Hz=+6" "800 Hz=-9" "8 kHz=+3")
 scanner=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
@@ -39,15 +41,16 @@ source "$(dirname "$0")/../support/host_check.sh"
 # Everything Qtractor reads or writes stays in the work folder: its settings,
 # its scan caches, the plug-in paths (only Tarvel on them).
 rm -rf "$work"
-mkdir -p "$work/home" "$work/run" "$work/plugins/vst" "$work/plugins/lv2" "$work/plugins/none"
+mkdir -p "$work/home" "$work/run" "$work/plugins/vst" "$work/plugins/lv2" "$work/plugins/clap" "$work/plugins/none"
 chmod 700 "$work/run"
 export HOME=$work/home
 export XDG_CONFIG_HOME=$HOME/.config XDG_CACHE_HOME=$HOME/.cache XDG_DATA_HOME=$HOME/.local/share
 export XDG_RUNTIME_DIR=$work/run
 cp "$vst" "$work/plugins/vst/Tarvel.so"
 cp -r "$lv2" "$work/plugins/lv2/"
+cp "$clap" "$work/plugins/clap/Tarvel.clap"
 export VST_PATH=$work/plugins/vst LV2_PATH=$work/plugins/lv2 LXVST_PATH=$work/plugins/none
-export LADSPA_PATH=$work/plugins/none DSSI_PATH=$work/plugins/none CLAP_PATH=$work/plugins/none
+export LADSPA_PATH=$work/plugins/none DSSI_PATH=$work/plugins/none CLAP_PATH=$work/plugins/clap
 export VST3_PATH=$work/plugins/none
 # Another check may run its own dummy JACK server at the same time.
 export JACK_DEFAULT_SERVER=tarvel-qtractor-$$ JACK_NO_AUDIO_RESERVATION=1
@@ -72,12 +75,16 @@ trap 'exit 143' TERM INT HUP
 "$helper" noise "$work/input.wav" $rate $frames 29
 gain_args=()
 for g in "${gains[@]}"; do gain_args+=(--gain "$g"); done
-"$render" --plugin "$work/plugins/vst/Tarvel.so" "${gain_args[@]}" --quiet "$work/input.wav" "$work/reference.wav" \
+"$render" --plugin "$work/plugins/vst/Tarvel.so" "${gain_args[@]}" --quiet --save-chunk "$work/state.chunk" \
+  "$work/input.wav" "$work/reference.wav" \
   >"$work/render.log" 2>&1 || { cat "$work/render.log"; fail "tarvel-render failed"; }
 latency=$(sed -n 's/.*, \([0-9]*\) samples of plug-in latency removed.*/\1/p' "$work/render.log")
 [ -n "$latency" ] || { cat "$work/render.log"; fail "tarvel-render did not report the plug-in's latency"; }
 # The gains as the VST 2.4 module takes them: "index normalised-value" lines.
 vst_params=$("$helper" params "$work/plugins/vst/Tarvel.so" "${gains[@]}")
+# The same setting as CLAP state (the program chunk's bytes) in a session.
+"$qhelper" qcompress "$work/state.chunk" "$work/state.qz"
+clap_state=$(base64 -w0 "$work/state.qz")
 step "reference rendered ($latency frames of latency)"
 
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
@@ -118,11 +125,11 @@ EOF
 step "Xvfb, jackd and settings"
 
 # check_scan_line LINE KIND: name, audio ports, parameters (the five gains,
-# and in LV2 the lv2:enabled bypass port too), editor.
+# and in LV2 and CLAP the bypass too), editor.
 check_scan_line() {
   local kind name audio params flags want=5
   IFS='|' read -r kind name audio _ params flags _ <<<"$1"
-  [ "$2" = LV2 ] && want=6
+  [ "$2" != VST ] && want=6
   [ "$kind" = "$2" ] && [ "$name" = Tarvel ] && [ "$audio" = 2:2 ] && [ "${params%%:*}" = "$want" ] &&
     [[ ",$flags," == *,GUI,* ]] || fail "the scan line is not Tarvel's with 2:2 audio, $want parameters and GUI: $1"
 }
@@ -134,25 +141,33 @@ format_info() {  # format
   case $1 in
     vst) echo "VST vst2 $work/plugins/vst/Tarvel.so" ;;
     lv2) echo "LV2 lv2 -" ;;
+    clap) echo "CLAP clap $work/plugins/clap/Tarvel.clap" ;;
   esac
 }
 
 # One format's session, its tracks, its plug-in element.
 #   vst: the module by path, values normalised as the module maps the gains;
 #   lv2: the plug-in by URI, values in dB on the control ports, which follow
-#        the four audio ports in the VST 2.4 module's parameter order.
+#        the four audio ports in the VST 2.4 module's parameter order;
+#   clap: the module by path, the setting as its state (Qtractor applies no
+#        saved value to a CLAP plug-in, only the state), values in dB.
 plugin_element() {  # format
-  local k index value
+  local k index value configs='<configs/>'
   case $1 in
     vst) printf '<plugin type="VST2"><filename>%s</filename>' "$work/plugins/vst/Tarvel.so" ;;
     lv2) printf '<plugin type="LV2"><filename>urn:corvane:tarvel</filename>' ;;
+    clap)
+      printf '<plugin type="CLAP"><filename>%s</filename>' "$work/plugins/clap/Tarvel.clap"
+      configs="<configs><config key=\"state\">$clap_state</config></configs>"
+      ;;
   esac
-  printf '<index>0</index><label>Tarvel</label><activated>1</activated><configs/><params>'
+  printf '<index>0</index><label>Tarvel</label><activated>1</activated>%s<params>' "$configs"
   for k in "${!gains[@]}"; do
     read -r index value <<<"$(sed -n "$((k + 1))p" <<<"$vst_params")"
     case $1 in
       vst) printf '<param index="%s" name="%s">%s</param>' "$index" "${gains[k]%=*}" "$value" ;;
       lv2) printf '<param index="%s" name="%s">%s</param>' $((index + 4)) "${gains[k]%=*}" "${gains[k]#*=}" ;;
+      clap) printf '<param index="%s" name="%s">%s</param>' "$index" "${gains[k]%=*}" "${gains[k]#*=}" ;;
     esac
   done
   printf '</params></plugin>'
@@ -161,7 +176,7 @@ plugin_element() {  # format
 saved_value() {  # format, k
   case $1 in
     vst) printf '%g' "$(sed -n "$(($2 + 1))p" <<<"$vst_params" | cut -d' ' -f2)" ;;
-    lv2) printf '%g' "${gains[$2]#*=}" ;;
+    lv2 | clap) printf '%g' "${gains[$2]#*=}" ;;
   esac
 }
 bus_element() {  # name
@@ -215,7 +230,7 @@ editor_window() {  # the deepest 768 x 768 window in Qtractor's editor window fo
 window_exists() { xwininfo -root -children 2>/dev/null | grep -qF "\"$1\""; }
 qtractor_log() { echo "--- Qtractor's output:"; tail -n 30 "$1"; }
 
-check_format() {  # vst | lv2
+check_format() {  # vst | lv2 | clap
   local format=$1 dir=$work/$1 kind cache file log line id offset unchanged tmp k name value
   read -r kind cache file <<<"$(format_info "$format")"
   mkdir -p "$dir"

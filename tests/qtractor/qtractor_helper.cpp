@@ -1,4 +1,4 @@
-// Two jobs for the Qtractor check (qtractor_check.sh):
+// Three jobs for the Qtractor check (qtractor_check.sh):
 //
 // record FRAMES TIMEOUT_SECONDS OUT.wav LEFT_PORT RIGHT_PORT [OUT.wav LEFT RIGHT]...
 //   A JACK client that connects to a host's output ports, starts JACK
@@ -10,16 +10,24 @@
 //   Where INPUT begins in RECORDING, which holds it unchanged after a fade-in
 //   of at most a few periods (Qtractor ramps every track up over the first
 //   period it plays). Prints "offset OFFSET unchanged-from FRAME".
+//
+// qcompress IN OUT
+//   IN as Qtractor packs a plug-in's state blob into its session: a 32-bit
+//   big-endian length, then the zlib stream.
 
 #include <jack/jack.h>
 #include <jack/transport.h>
 #include <sndfile.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -192,13 +200,31 @@ int Align(const std::vector<std::string>& args) {
   return Fail(args[0] + " is not in " + args[1]);
 }
 
+int QCompress(const std::vector<std::string>& args) {
+  if (args.size() != 2) return Fail("qcompress IN OUT");
+  std::ifstream in(args[0], std::ios::binary);
+  const std::vector<unsigned char> data{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (!in || data.empty() || data.size() > (1u << 24)) return Fail("cannot read " + args[0]);
+  uLongf packed = compressBound(data.size());
+  std::vector<unsigned char> out(4 + packed);
+  const auto size = static_cast<std::uint32_t>(data.size());
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(size >> (24 - 8 * i));
+  if (compress2(out.data() + 4, &packed, data.data(), data.size(), Z_BEST_COMPRESSION) != Z_OK) {
+    return Fail("zlib failed");
+  }
+  std::ofstream file(args[1], std::ios::binary);
+  file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(4 + packed));
+  return file.flush() ? 0 : Fail("cannot write " + args[1]);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Fail("record | align ...");
+  if (argc < 2) return Fail("record | align | qcompress ...");
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "record") return Record(args);
   if (command == "align") return Align(args);
+  if (command == "qcompress") return QCompress(args);
   return Fail("unknown command " + command);
 }
