@@ -5,10 +5,10 @@
 ;
 ;   makensis -DPRODUCT=Tarvel -DVERSION=1.0.0 -DPUBLISHER=Corvane \
 ;            -DVST2_FILE=Tarvel.dll -DVST3_BUNDLE=Tarvel.vst3 -DRENDER_FILE=tarvel-render.exe \
-;            [-DCLAP_FILE=Tarvel.clap] -DSETUP_FILE=Tarvel-1.0.0-win64-setup.exe \
+;            -DCLAP_FILE=Tarvel.clap -DSETUP_FILE=Tarvel-1.0.0-win64-setup.exe \
 ;            -DPAYLOAD=DIR -DOUTDIR=DIR tarvel.nsi
 ;
-; Its command line (README.md): /S silent; /COMPONENTS=vst3,vst2,render,path
+; Its command line (README.md): /S silent; /COMPONENTS=vst3,vst2,clap,render,path
 ; (the listed ones and no others); /VST2DIR=DIR; /D=DIR the program folder
 ; (last, unquoted). Exit codes: 0 installed, 1 cancelled, 2 a bad command
 ; line, 3 refused because a program has one of the files it would replace
@@ -38,6 +38,7 @@ AllowSkipFiles off
 !insertmacro Require VST2_FILE
 !insertmacro Require VST3_BUNDLE
 !insertmacro Require RENDER_FILE
+!insertmacro Require CLAP_FILE
 !insertmacro Require SETUP_FILE
 !insertmacro Require PAYLOAD
 !insertmacro Require OUTDIR
@@ -111,9 +112,7 @@ LangString InUse ${LANG_ENGLISH} "A program has $Busy loaded.$\r$\nClose the hos
 !macro ForEachPlugin ACTION
   !insertmacro ${ACTION} vst3 "VST3 plug-in" "$COMMONFILES64\VST3" "${VST3_BUNDLE}" vst3bundle
   !insertmacro ${ACTION} vst2 "VST 2.4 plug-in" "$Vst2Dir" "${VST2_FILE}" file
-  !ifdef CLAP_FILE
-    !insertmacro ${ACTION} clap "CLAP plug-in" "$COMMONFILES64\CLAP" "${CLAP_FILE}" file
-  !endif
+  !insertmacro ${ACTION} clap "CLAP plug-in" "$COMMONFILES64\CLAP" "${CLAP_FILE}" file
 !macroend
 
 ; "vst3, vst2, " and so on, for messages.

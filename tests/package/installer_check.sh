@@ -5,8 +5,9 @@
 # - a silent install puts every file of the zip where it belongs, byte for
 #   byte, and nothing else; the uninstall entry has name, version, publisher,
 #   size and both uninstall commands;
-# - the installed plug-ins load in our test hosts from there (VST 2.4 and
-#   VST3 must agree), and the installed tarvel-render finds the DLL beside it;
+# - the installed plug-ins load in our test hosts from there (VST 2.4, VST3
+#   and CLAP must agree), and the installed tarvel-render finds the DLL
+#   beside it;
 # - while our test host holds one of the modules, the installer and the
 #   uninstaller refuse (exit code 3) and change nothing; so does the
 #   installer for an unknown component (exit code 2);
@@ -135,7 +136,8 @@ bundle=("$vst3/Contents/x86_64-win/Tarvel.vst3=Tarvel.vst3/Contents/x86_64-win/T
         "$vst3/Contents/Resources/moduleinfo.json=Tarvel.vst3/Contents/Resources/moduleinfo.json")
 program=("Program Files/Tarvel/LICENSE.txt=LICENSE.txt" "Program Files/Tarvel/README.txt=README.txt")
 render=("Program Files/Tarvel/tarvel-render.exe=tarvel-render.exe" "Program Files/Tarvel/Tarvel.dll=Tarvel.dll")
-default=("${bundle[@]}" "Program Files/VSTPlugins/Tarvel.dll=Tarvel.dll" "${program[@]}" "${render[@]}")
+clap="Program Files/Common Files/CLAP/Tarvel.clap=Tarvel.clap"
+default=("${bundle[@]}" "Program Files/VSTPlugins/Tarvel.dll=Tarvel.dll" "$clap" "${program[@]}" "${render[@]}")
 
 install default
 installed_as default "Program Files/Tarvel" "${default[@]}"
@@ -149,7 +151,7 @@ done
 step "silent install: every file in place, the uninstall entry"
 
 "$wine" "$helper" load 'C:\Program Files\VSTPlugins\Tarvel.dll' 'C:\Program Files\Common Files\VST3\Tarvel.vst3' \
-  >"$work/load.log" 2>&1 || { cat "$work/load.log"; fail "the installed plug-ins do not load in our test hosts"; }
+  'C:\Program Files\Common Files\CLAP\Tarvel.clap' >"$work/load.log" 2>&1 || { cat "$work/load.log"; fail "the installed plug-ins do not load in our test hosts"; }
 "$wine" 'C:\Program Files\Tarvel\tarvel-render.exe' --response "$(windows_path "$work/response.csv")" \
   >"$work/render.log" 2>&1 && [ -s "$work/response.csv" ] \
   || { cat "$work/render.log"; fail "the installed tarvel-render does not render with the DLL beside it"; }
@@ -158,6 +160,7 @@ step "the installed plug-ins load in the test hosts; tarvel-render renders"
 # An earlier install: other bytes in the modules, an older version.
 printf 'earlier' >>"$drive/Program Files/VSTPlugins/Tarvel.dll"
 printf 'earlier' >>"$drive/$vst3/Contents/x86_64-win/Tarvel.vst3"
+printf 'earlier' >>"$drive/${clap%%=*}"
 printf '{}' >"$drive/$vst3/Contents/Resources/moduleinfo.json"
 "$wine" reg add "$uninstall_key" /v DisplayVersion /t REG_SZ /d 0.9.0 /f >/dev/null 2>&1 || fail "reg add failed"
 state >"$work/earlier.state"
@@ -183,6 +186,9 @@ refused 3 refused-uninstall '"C:\Program Files\Tarvel\uninstall.exe" /S _?=C:\Pr
 release
 hold 'C:\Program Files\Common Files\VST3\Tarvel.vst3'
 refused 3 refused-install-vst3 "$setup_exe /S"
+release
+hold 'C:\Program Files\Common Files\CLAP\Tarvel.clap'
+refused 3 refused-install-clap "$setup_exe /S"
 release
 refused 2 unknown-component "$setup_exe /S /COMPONENTS=vst3,vts2"
 step "refused while the test host holds a module, or for an unknown component"
