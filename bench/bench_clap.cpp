@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -50,10 +51,7 @@ double Round(const std::vector<Sample>& left, const std::vector<Sample>& right, 
   return (ThreadSeconds() - start) * 1e9 / (static_cast<double>(calls) * frames);
 }
 
-template <typename Sample>
-void Compare(const std::shared_ptr<const PluginLibrary>& library,
-             const std::shared_ptr<const hostclap::ClapModule>& module, int frames, int rounds) {
-  constexpr bool kWide = std::is_same_v<Sample, double>;
+std::unique_ptr<PluginInstance> MakeVst2(const std::shared_ptr<const PluginLibrary>& library, int frames) {
   std::string error;
   auto vst2 = PluginInstance::Create(library, {}, error);
   if (!vst2) Fail(error);
@@ -61,17 +59,28 @@ void Compare(const std::shared_ptr<const PluginLibrary>& library,
   vst2->SetBlockSize(frames);
   vst2->Resume();
   vst2->SetParameterText(1, "-6");
+  return vst2;
+}
+
+std::unique_ptr<hostclap::ClapInstance> MakeClap(const std::shared_ptr<const hostclap::ClapModule>& module,
+                                                 int frames) {
+  std::string error;
   auto clap = hostclap::ClapInstance::Create(module, error);
   if (!clap) Fail(error);
   hostclap::EventList setting;
   setting.Add(1, 0, -6.0);
   clap->Params().flush(&clap->Plugin(), setting.List(), nullptr);
   if (!clap->Activate(kRate, static_cast<std::uint32_t>(frames))) Fail("CLAP activation refused");
+  return clap;
+}
 
+template <typename Sample>
+void Compare(const std::shared_ptr<const PluginLibrary>& library,
+             const std::shared_ptr<const hostclap::ClapModule>& module, int frames, int rounds) {
+  constexpr bool kWide = std::is_same_v<Sample, double>;
   const std::vector<Sample> left = Noise<Sample>(1), right = Noise<Sample>(2);
   std::size_t position2 = 0, positionClap = 0;
   std::vector<double> times2, timesClap;
-  AEffect& effect = vst2->Effect();
   // The call as a host keeps it between calls: only the buffers change.
   hostclap::EventList none;
   const clap_output_events_t noOutput = {nullptr, [](const clap_output_events_t*, const clap_event_header_t*) {
@@ -86,8 +95,21 @@ void Compare(const std::shared_ptr<const PluginLibrary>& library,
   process.audio_inputs_count = process.audio_outputs_count = 1;
   process.in_events = none.List();
   process.out_events = &noOutput;
-  const clap_plugin_t* plugin = &clap->Plugin();
   for (int r = 0; r < rounds; ++r) {
+    // Fresh instances each round, made in either order: how the heap places
+    // an instance's buffers moves its speed by several per cent, so each
+    // figure is taken over many placements.
+    std::unique_ptr<PluginInstance> vst2;
+    std::unique_ptr<hostclap::ClapInstance> clap;
+    if (r % 2 == 0) {
+      vst2 = MakeVst2(library, frames);
+      clap = MakeClap(module, frames);
+    } else {
+      clap = MakeClap(module, frames);
+      vst2 = MakeVst2(library, frames);
+    }
+    AEffect& effect = vst2->Effect();
+    const clap_plugin_t* plugin = &clap->Plugin();
     const auto runVst2 = [&] {
       times2.push_back(Round(left, right, frames, position2, [&](Sample** in, Sample** out) {
         if constexpr (kWide)

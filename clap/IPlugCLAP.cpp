@@ -25,9 +25,18 @@ Sample** Channels(const clap_audio_buffer_t& buffer) {
   }
 }
 
+// Sound rarely starts with an exact zero: the first sample answers most calls.
 template <typename Sample>
 bool AllZero(const Sample* samples, std::uint32_t frames) {
-  return std::all_of(samples, samples + frames, [](Sample s) { return s == Sample(0); });
+  return samples[0] == Sample(0) && std::all_of(samples, samples + frames, [](Sample s) { return s == Sample(0); });
+}
+
+// The output's constant flags: set only for a channel that is exactly silent.
+template <typename Sample>
+void MarkSilence(clap_audio_buffer_t& bus, Sample* const (&channels)[2], std::uint32_t frames) {
+  bus.constant_mask = 0;
+  for (std::uint32_t c = 0; c < 2; ++c)
+    if (channels[c] && AllZero(channels[c], frames)) bus.constant_mask |= std::uint64_t{1} << c;
 }
 
 // ---- The C callbacks: each finds its instance and answers as a failed
@@ -265,88 +274,69 @@ void IPlugCLAP::Reset() {
 clap_process_status IPlugCLAP::Process(const clap_process_t& process) {
   // Hosts call with no frames from their main thread to learn the latency,
   // even before the first real call: nothing to do, nothing to touch.
-  const std::uint32_t frames = process.frames_count;
-  if (frames == 0) return kClapProcessContinue;
+  if (process.frames_count == 0) return kClapProcessContinue;
   LockGuard guard(plug->InstanceLock());
   if (!active) return kClapProcessError;
-
-  const clap_audio_buffer_t* in = process.audio_inputs_count > 0 ? process.audio_inputs : nullptr;
-  clap_audio_buffer_t* out = process.audio_outputs_count > 0 ? process.audio_outputs : nullptr;
   // 64-bit where the host hands 64-bit buffers (the output's, else the input's).
-  const clap_audio_buffer_t* first = out ? out : in;
-  const bool wide = first && first->data64 && !first->data32;
-
-  const clap_input_events_t* events = process.in_events;
-  const std::uint32_t count = events && events->size && events->get ? events->size(events) : 0;
-  std::uint32_t next = 0;
-  for (std::uint32_t done = 0; done < frames;) {
-    // Every event due by now, then the frames up to the next one.
-    for (; next < count; ++next) {
-      const clap_event_header_t* event = events->get(events, next);
-      if (event && event->time > done) break;
-      ApplyEvent(event);
-    }
-    std::uint32_t end = frames;
-    if (next < count) {
-      const clap_event_header_t* event = events->get(events, next);
-      if (event) end = std::min(end, event->time);
-    }
-    if (wide)
-      ProcessStretch<double>(process, done, end - done);
-    else
-      ProcessStretch<float>(process, done, end - done);
-    done = end;
-  }
-  for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one
+  const clap_audio_buffer_t* first = process.audio_outputs_count > 0 && process.audio_outputs ? process.audio_outputs
+                                     : process.audio_inputs_count > 0                         ? process.audio_inputs
+                                                                                              : nullptr;
+  if (first && first->data64 && !first->data32)
+    ProcessCall<double>(process);
+  else
+    ProcessCall<float>(process);
   if (changesRead.load(std::memory_order_relaxed) != changesWritten.load(std::memory_order_relaxed))
     SendEditorChanges(process.out_events);
-
-  // Constant only where a channel is exactly silent.
-  if (out) {
-    out->constant_mask = 0;
-    for (std::uint32_t c = 0; c < std::min<std::uint32_t>(out->channel_count, 2); ++c) {
-      bool silent = false;
-      if (wide && out->data64 && out->data64[c])
-        silent = AllZero(out->data64[c], frames);
-      else if (!wide && out->data32 && out->data32[c])
-        silent = AllZero(out->data32[c], frames);
-      if (silent) out->constant_mask |= std::uint64_t{1} << c;
-    }
-  }
   return kClapProcessContinue;
 }
 
 template <typename Sample>
-void IPlugCLAP::ProcessStretch(const clap_process_t& process, std::uint32_t offset, std::uint32_t frames) {
-  Sample* in[2] = {nullptr, nullptr};
-  Sample* out[2] = {nullptr, nullptr};
-  if (process.audio_inputs_count > 0 && process.audio_inputs) {
-    const clap_audio_buffer_t& bus = process.audio_inputs[0];
-    Sample** buffers = Channels<Sample>(bus);
-    for (std::uint32_t c = 0; buffers && c < std::min<std::uint32_t>(bus.channel_count, 2); ++c)
-      if (buffers[c]) in[c] = buffers[c] + offset;
-  }
-  if (process.audio_outputs_count > 0 && process.audio_outputs) {
-    const clap_audio_buffer_t& bus = process.audio_outputs[0];
-    Sample** buffers = Channels<Sample>(bus);
-    for (std::uint32_t c = 0; buffers && c < std::min<std::uint32_t>(bus.channel_count, 2); ++c)
-      if (buffers[c]) out[c] = buffers[c] + offset;
-  }
-  if (frames <= blockFrames) {  // the usual call: one piece
-    ProcessWithBypass(in, out, static_cast<int>(frames));
-    return;
-  }
-  for (std::uint32_t done = 0; done < frames;) {
-    const std::uint32_t n = std::min(frames - done, blockFrames);
-    Sample* inPiece[2];
-    Sample* outPiece[2];
-    for (int c = 0; c < 2; ++c) {
-      inPiece[c] = in[c] ? in[c] + done : nullptr;
-      outPiece[c] = out[c] ? out[c] + done : nullptr;
+void IPlugCLAP::ProcessCall(const clap_process_t& process) {
+  const std::uint32_t frames = process.frames_count;
+  // The main buses' first two channels; a missing bus or channel is silence
+  // in, nothing out.
+  const auto bind = [](const clap_audio_buffer_t* buses, std::uint32_t busCount, Sample* (&channels)[2]) {
+    Sample** buffers = busCount > 0 && buses ? Channels<Sample>(buses[0]) : nullptr;
+    for (std::uint32_t c = 0; c < 2; ++c) channels[c] = buffers && c < buses[0].channel_count ? buffers[c] : nullptr;
+  };
+  Sample* in[2];
+  Sample* out[2];
+  bind(process.audio_inputs, process.audio_inputs_count, in);
+  bind(process.audio_outputs, process.audio_outputs_count, out);
+
+  const clap_input_events_t* events = process.in_events;
+  const std::uint32_t count = events && events->size && events->get ? events->size(events) : 0;
+  if (count == 0 && frames <= blockFrames) {
+    ProcessWithBypass(in, out, static_cast<int>(frames));  // the usual call: no events, one piece
+  } else {
+    std::uint32_t next = 0;
+    for (std::uint32_t done = 0; done < frames;) {
+      // Every event due by now, then the frames up to the next one, in
+      // pieces the core is sized for.
+      for (; next < count; ++next) {
+        const clap_event_header_t* event = events->get(events, next);
+        if (event && event->time > done) break;
+        ApplyEvent(event);
+      }
+      std::uint32_t end = frames;
+      if (next < count) {
+        const clap_event_header_t* event = events->get(events, next);
+        if (event) end = std::min(end, event->time);
+      }
+      for (std::uint32_t piece = 0; done < end; done += piece) {
+        piece = std::min(end - done, blockFrames);
+        Sample* inPiece[2];
+        Sample* outPiece[2];
+        for (int c = 0; c < 2; ++c) {
+          inPiece[c] = in[c] ? in[c] + done : nullptr;
+          outPiece[c] = out[c] ? out[c] + done : nullptr;
+        }
+        ProcessWithBypass(inPiece, outPiece, static_cast<int>(piece));
+      }
     }
-    ProcessWithBypass(inPiece, outPiece, static_cast<int>(n));
-    done += n;
+    for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one
   }
+  if (process.audio_outputs_count > 0 && process.audio_outputs) MarkSilence(process.audio_outputs[0], out, frames);
 }
 
 void IPlugCLAP::ApplyEvent(const clap_event_header_t* event) {

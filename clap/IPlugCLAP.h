@@ -94,10 +94,11 @@ class IPlugCLAP final : public AdapterCore {
   // One host event, applied if it is a parameter value of the core space
   // (others are ignored). Under the lock.
   void ApplyEvent(const clap_event_header_t* event);
-  // frames from frame offset of the call's buffers, in pieces the core is
-  // sized for. Audio thread, under the lock.
+  // A call with frames, at one sample width: the events at their times
+  // between stretches of audio, each in pieces the core is sized for; then
+  // the silence flags. Audio thread, under the lock.
   template <typename Sample>
-  void ProcessStretch(const clap_process_t& process, std::uint32_t offset, std::uint32_t frames);
+  void ProcessCall(const clap_process_t& process);
 
   clap_plugin_t clapPlugin{};
   const clap_host_t* host = nullptr;

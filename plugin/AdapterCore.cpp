@@ -47,27 +47,32 @@ void AdapterCore::SizeBypass(int maxFrames) {
 
 template <typename Sample>
 void AdapterCore::ProcessWithBypass(Sample* const* inputs, Sample* const* outputs, int frames) {
+  const auto run = [&] {
+    if constexpr (std::is_same_v<Sample, float>) {
+      plug->Channels().ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
+      plug->Channels().ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
+      plug->ProcessToFloat(frames);
+    } else {
+      plug->Channels().ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
+      plug->Channels().ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
+      plug->ProcessDouble(frames);
+    }
+  };
+  // Neither bypassed nor switching (the usual call): the plug-in alone.
+  if (bypass.Idle()) {
+    run();
+    return;
+  }
   // The bypass path sees the first two channels; the input enters it before
   // the plug-in writes, as outputs may be the input buffers.
-  const auto channel = [](Sample* const* buffers, int count, int c) {
-    return buffers && c < count ? buffers[c] : nullptr;
-  };
-  Sample* in[BypassPath::kChannels];
-  Sample* out[BypassPath::kChannels];
+  Sample* in[BypassPath::kChannels] = {};
+  Sample* out[BypassPath::kChannels] = {};
   for (int c = 0; c < BypassPath::kChannels; ++c) {
-    in[c] = channel(inputs, plug->InputChannelCount(), c);
-    out[c] = channel(outputs, plug->OutputChannelCount(), c);
+    if (inputs && c < plug->InputChannelCount()) in[c] = inputs[c];
+    if (outputs && c < plug->OutputChannelCount()) out[c] = outputs[c];
   }
   bypass.Before(in, frames);
-  if constexpr (std::is_same_v<Sample, float>) {
-    plug->Channels().ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
-    plug->Channels().ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
-    plug->ProcessToFloat(frames);
-  } else {
-    plug->Channels().ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
-    plug->Channels().ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
-    plug->ProcessDouble(frames);
-  }
+  run();
   bypass.After(out, frames);
 }
 

@@ -32,6 +32,9 @@ class BypassPath {
 
   void Set(bool on) { bypass = on; }
   bool IsOn() const { return bypass; }
+  // Neither bypassed, switching nor keeping input: Before and After would
+  // do nothing, so a call may skip them.
+  bool Idle() const { return !bypass && fadePosition == 0 && !recording; }
 
   // Around every call of at most maxFrames frames: Before takes the input
   // before the plug-in writes (outputs may be the input buffers); After
