@@ -18,6 +18,7 @@
 #endif
 
 #include "clap/ClapIds.h"
+#include "tests/support/Agreement.h"
 #include "tests/support/PluginFile.h"
 #include "tests/support/TestNoise.h"
 #include "tools/hostclap/ClapInstance.h"
@@ -234,16 +235,9 @@ void ExpectSameAsVst2(double rate, double tolerance) {
     reference_call(done + split, n - split);
     done += n;
   }
-  double worst = 0.0;
-  double loudest = 0.0;
-  for (int c = 0; c < 2; ++c) {
-    for (int i = 0; i < kFrames; ++i) {
-      worst = std::max(worst, std::abs(static_cast<double>(out[c][i]) - expected[c][i]));
-      loudest = std::max(loudest, std::abs(expected[c][i]));
-    }
-  }
-  EXPECT_GT(loudest, 0.1);  // the comparison saw sound
-  EXPECT_LE(worst, tolerance);
+  const test::Agreement agreement = test::Agree(out, expected, kFrames);
+  EXPECT_GT(agreement.loudest, 0.1);  // the comparison saw sound
+  EXPECT_LE(agreement.worst, tolerance);
 }
 
 TEST(Processing, MatchesTheVst2ModuleIn32Bits) {

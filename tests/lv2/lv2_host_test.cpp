@@ -18,6 +18,7 @@
 #include "effect/TarvelParameters.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
+#include "tests/support/Agreement.h"
 #include "tests/support/HeapInUse.h"
 #include "tests/support/TestNoise.h"
 #include "tools/host/PluginInstance.h"
@@ -222,16 +223,10 @@ TEST(Lv2Run, OutputEqualsTheVstModulesAtEveryRate) {
     EXPECT_EQ(separate.latency, static_cast<float>(vst->Latency()));
     EXPECT_EQ(in, input) << "the inputs were written";
     EXPECT_EQ(shared, out) << "in place differs from separate buffers";
-    float worst = 0.0f, loudest = 0.0f;
-    for (int c = 0; c < 2; ++c) {
-      for (std::size_t i = 0; i < frames; ++i) {
-        worst = std::max(worst, std::fabs(out[c][i] - vstOut[c][preRoll + i]));
-        loudest = std::max(loudest, std::fabs(out[c][i]));
-      }
-    }
+    const test::Agreement agreement = test::Agree(out, vstOut, frames, preRoll);
     // The engines' blocks fall on other frames: rounding differs a little.
-    EXPECT_LE(worst, 1e-5f);
-    EXPECT_GT(loudest, 0.05f) << "no signal came through";
+    EXPECT_LE(agreement.worst, 1e-5);
+    EXPECT_GT(agreement.loudest, 0.05) << "no signal came through";
   }
 }
 

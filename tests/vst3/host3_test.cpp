@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/Agreement.h"
 #include "tests/support/PluginFile.h"
 #include "tests/support/RenderReference.h"
 #include "tests/support/TestNoise.h"
@@ -239,16 +240,9 @@ void ExpectSameAsVst2(double rate, double tolerance) {
     }
     done += n;
   }
-  double worst = 0.0;
-  double loudest = 0.0;
-  for (int c = 0; c < 2; ++c) {
-    for (int i = 0; i < kFrames; ++i) {
-      worst = std::max(worst, std::abs(static_cast<double>(out[c][i]) - expected[c][i]));
-      loudest = std::max(loudest, std::abs(expected[c][i]));
-    }
-  }
-  EXPECT_GT(loudest, 0.1);  // the comparison saw sound
-  EXPECT_LE(worst, tolerance);
+  const test::Agreement agreement = test::Agree(out, expected, kFrames);
+  EXPECT_GT(agreement.loudest, 0.1);  // the comparison saw sound
+  EXPECT_LE(agreement.worst, tolerance);
 }
 
 TEST(Processing, MatchesTheVst2ModuleIn32Bits) {
