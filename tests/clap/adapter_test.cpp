@@ -13,6 +13,7 @@
 #include "AllocationCounter.h"
 #include "clap/ClapIds.h"
 #include "clap/IPlugCLAP.h"
+#include "tests/support/ClapTestSupport.h"
 #include "tools/hostclap/ClapInstance.h"
 
 namespace tarvel::clap {
@@ -73,15 +74,8 @@ TEST(ClapAdapter, EditorChangesReachTheHostAsOutputEvents) {
   plug.SetParameterFromGUI(0, 0.0);
   std::vector<float> buffer(64, 0.0f);
   float* io[2] = {buffer.data(), buffer.data()};
-  clap_audio_buffer_t bus{};
-  bus.data32 = io;
-  bus.channel_count = 2;
-  clap_process_t process{};
-  process.frames_count = 64;
-  process.audio_inputs = &bus;
-  process.audio_outputs = &bus;
-  process.audio_inputs_count = process.audio_outputs_count = 1;
-  process.out_events = &recorder.out;
+  hostclap::InPlaceCall call(io, 64, nullptr, &recorder.out);
+  clap_process_t& process = call.process;
   recorder.refuse = true;
   ASSERT_EQ(adapter->Process(process), kClapProcessContinue);
   EXPECT_TRUE(recorder.events.empty());
@@ -101,19 +95,12 @@ TEST(ClapAdapter, ProcessingAllocatesNothing) {
   ASSERT_TRUE(adapter->Activate(96000.0, 1, 512));
   std::vector<double> left(512, 0.25), right(512, -0.25);
   double* io[2] = {left.data(), right.data()};
-  clap_audio_buffer_t bus{};
-  bus.data64 = io;
-  bus.channel_count = 2;
   hostclap::EventList events;
   for (std::uint32_t t = 0; t < 512; t += 37) events.Add(t % 5, t, -60.0 + t % 90);
   events.Add(kClapBypassId, 300, 1.0);
   events.Add(2, 100, 6.0, 9);
-  clap_process_t process{};
-  process.audio_inputs = &bus;
-  process.audio_outputs = &bus;
-  process.audio_inputs_count = process.audio_outputs_count = 1;
-  process.in_events = events.List();
-  process.out_events = &recorder.out;
+  hostclap::InPlaceCall call(io, 0, events.List(), &recorder.out);
+  clap_process_t& process = call.process;
   adapter->Plug().SetParameterFromGUI(1, 0.5);  // an output event in the first call
   recorder.events.reserve(16);                   // the host's own storage
   const long before = test::AllocationCount();

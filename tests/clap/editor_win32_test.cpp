@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ClapTestSupport.h"
 #include "tests/support/PictureFormula.h"
 #include "tools/host/HostWindow_win32.h"
 #include "tools/hostclap/ClapInstance.h"
@@ -19,20 +20,6 @@ constexpr int kSize = 768;
 constexpr int kTextTop = 756;
 
 void Tick(HWND editor) { SendMessageA(editor, WM_TIMER, 2, 0); }
-
-std::unique_ptr<ClapInstance> NewClap() {
-  static const std::shared_ptr<const ClapModule> module = [] {
-    std::string error;
-    auto opened = ClapModule::Open(TARVEL_CLAP_FILE, error);
-    if (!opened) ADD_FAILURE() << error;
-    return opened;
-  }();
-  if (!module) return nullptr;
-  std::string error;
-  auto instance = ClapInstance::Create(module, error);
-  if (!instance) ADD_FAILURE() << error;
-  return instance;
-}
 
 int FrameShown(HWND editor) {
   const std::vector<std::uint32_t> shot = HostWindow::Capture(editor, kSize, kSize);

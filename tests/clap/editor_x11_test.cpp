@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "tests/support/HeapInUse.h"
+#include "tests/support/ClapTestSupport.h"
 #include "tests/support/PictureFormula.h"
 #include "tools/host/X11Window_x11.h"
 #include "tools/hostclap/ClapInstance.h"
@@ -20,20 +21,6 @@ namespace {
 
 constexpr std::uint32_t kSize = 768;
 constexpr int kTextTop = 756;
-
-std::unique_ptr<ClapInstance> NewClap(ClapInstance::Options options = {}) {
-  static const std::shared_ptr<const ClapModule> module = [] {
-    std::string error;
-    auto opened = ClapModule::Open(TARVEL_CLAP_FILE, error);
-    if (!opened) ADD_FAILURE() << error;
-    return opened;
-  }();
-  if (!module) return nullptr;
-  std::string error;
-  auto instance = ClapInstance::Create(module, error, options);
-  if (!instance) ADD_FAILURE() << error;
-  return instance;
-}
 
 // Every pixel above the text line is the formula's for silence; answers the
 // frame (modulo 512) or -1.

@@ -19,6 +19,7 @@
 
 #include "clap/ClapIds.h"
 #include "tests/support/Agreement.h"
+#include "tests/support/ClapTestSupport.h"
 #include "tests/support/PluginFile.h"
 #include "tests/support/TestNoise.h"
 #include "tools/hostclap/ClapInstance.h"
@@ -28,24 +29,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 constexpr clap_id kBypass = clap::kClapBypassId;
-
-std::shared_ptr<const ClapModule> Module() {
-  static const std::shared_ptr<const ClapModule> module = [] {
-    std::string error;
-    auto opened = ClapModule::Open(TARVEL_CLAP_FILE, error);
-    if (!opened) ADD_FAILURE() << TARVEL_CLAP_FILE << ": " << error;
-    return opened;
-  }();
-  return module;
-}
-
-std::unique_ptr<ClapInstance> NewClap(ClapInstance::Options options = {}) {
-  if (!Module()) return nullptr;
-  std::string error;
-  auto instance = ClapInstance::Create(Module(), error, options);
-  if (!instance) ADD_FAILURE() << error;
-  return instance;
-}
 
 TEST(Entry, OneDescriptorAndNestedInit) {
   auto module = Module();

@@ -14,6 +14,7 @@
 
 #include "clap/ClapIds.h"
 #include "tools/host/X11Window_x11.h"
+#include "tests/support/ClapTestSupport.h"
 #include "tools/hostclap/ClapInstance.h"
 
 extern "C" const clap_plugin_entry_t clap_entry;
@@ -80,16 +81,8 @@ TEST(Threads, ProcessingWithEventsWhileTheMainThreadLoadsAndTicks) {
       events.Add(block % 6 == 5 ? clap::kClapBypassId : static_cast<clap_id>(block % 6), 17,
                  block % 6 == 5 ? block % 2 : -60.0 + 90.0 * (block % 7) / 7.0);
       float* io[2] = {left.data(), right.data()};
-      clap_audio_buffer_t bus{};
-      bus.data32 = io;
-      bus.channel_count = 2;
-      clap_process_t process{};
-      process.frames_count = 256;
-      process.audio_inputs = &bus;
-      process.audio_outputs = &bus;
-      process.audio_inputs_count = process.audio_outputs_count = 1;
-      process.in_events = events.List();
-      if (plugin->process(plugin, &process) != kClapProcessContinue) ADD_FAILURE();
+      InPlaceCall call(io, 256, events.List());
+      if (plugin->process(plugin, &call.process) != kClapProcessContinue) ADD_FAILURE();
       for (float v : left) peak = std::max(peak, std::isfinite(v) ? std::fabs(v) : 1e30f);
     }
     done = true;
