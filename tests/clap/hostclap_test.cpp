@@ -21,6 +21,7 @@
 #include "tests/support/Agreement.h"
 #include "tests/support/ClapTestSupport.h"
 #include "tests/support/PluginFile.h"
+#include "tests/support/RenderReference.h"
 #include "tests/support/TestNoise.h"
 #include "tools/hostclap/ClapInstance.h"
 
@@ -172,20 +173,7 @@ void ExpectSameAsVst2(double rate, double tolerance) {
   std::vector<Sample> out[2] = {std::vector<Sample>(kFrames), std::vector<Sample>(kFrames)};
   std::vector<double> expected[2] = {std::vector<double>(kFrames), std::vector<double>(kFrames)};
 
-  const auto reference_call = [&](int from, int n) {
-    if (n == 0) return;
-    if constexpr (std::is_same_v<Sample, float>) {
-      std::vector<float> o[2] = {std::vector<float>(n), std::vector<float>(n)};
-      float* inPtr[2] = {in[0].data() + from, in[1].data() + from};
-      float* outPtr[2] = {o[0].data(), o[1].data()};
-      reference->ProcessFloat(inPtr, outPtr, n);
-      for (int c = 0; c < 2; ++c) std::copy(o[c].begin(), o[c].end(), expected[c].begin() + from);
-    } else {
-      const double* inPtr[2] = {in[0].data() + from, in[1].data() + from};
-      double* outPtr[2] = {expected[0].data() + from, expected[1].data() + from};
-      reference->ProcessCall(ProcessMode::kDouble, inPtr, outPtr, n);
-    }
-  };
+  const auto reference_call = [&](int from, int n) { test::ReferenceSpan(*reference, in, expected, from, n); };
 
   std::mt19937 random(7);
   std::uniform_int_distribution<int> length(1, static_cast<int>(kMaxBlock));

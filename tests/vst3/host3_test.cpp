@@ -195,7 +195,6 @@ void ExpectSameAsVst2(double rate, double tolerance) {
   const std::vector<double> left = test::Noise(kFrames, 1);
   const std::vector<double> right = test::Noise(kFrames, 2);
   std::vector<Sample> in[2], out[2];
-  std::vector<float> floatOut[2];
   for (int c = 0; c < 2; ++c) {
     in[c].assign(kFrames, 0);
     out[c].assign(kFrames, 0);
@@ -224,20 +223,7 @@ void ExpectSameAsVst2(double rate, double tolerance) {
     Sample* inPtr[2] = {in[0].data() + done, in[1].data() + done};
     Sample* outPtr[2] = {out[0].data() + done, out[1].data() + done};
     ASSERT_EQ(plug->Process(inPtr, outPtr, n, &changes), kResultOk);
-    if (n == 0) continue;  // the VST 2.4 module has no flushing call
-    if constexpr (std::is_same_v<Sample, float>) {
-      std::vector<float> refIn[2] = {{in[0].begin() + done, in[0].begin() + done + n},
-                                     {in[1].begin() + done, in[1].begin() + done + n}};
-      std::vector<float> refOut[2] = {std::vector<float>(n), std::vector<float>(n)};
-      float* refInPtr[2] = {refIn[0].data(), refIn[1].data()};
-      float* refOutPtr[2] = {refOut[0].data(), refOut[1].data()};
-      reference->ProcessFloat(refInPtr, refOutPtr, n);
-      for (int c = 0; c < 2; ++c) std::copy(refOut[c].begin(), refOut[c].end(), expected[c].begin() + done);
-    } else {
-      const double* refInPtr[2] = {in[0].data() + done, in[1].data() + done};
-      double* refOutPtr[2] = {expected[0].data() + done, expected[1].data() + done};
-      reference->ProcessCall(ProcessMode::kDouble, refInPtr, refOutPtr, n);
-    }
+    test::ReferenceSpan(*reference, in, expected, done, n);  // none for n = 0: VST 2.4 has no flushing call
     done += n;
   }
   const test::Agreement agreement = test::Agree(out, expected, kFrames);
