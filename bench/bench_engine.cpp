@@ -202,7 +202,7 @@ public:
       std::printf(", %.0f x real time\n", 1e9 / (ns * kRate));
     }
     for (const int frames : {64, 512, 2048}) {
-      const std::string at = "/" + std::to_string(frames) + "/";
+      const std::string at = std::string("/").append(std::to_string(frames)).append("/");
       const auto ours = best.find("EnginePlans" + at + "0");
       const auto fresh = best.find("EnginePlans" + at + "1");
       const auto estimated = best.find("EnginePlans" + at + "2");

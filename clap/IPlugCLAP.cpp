@@ -243,7 +243,6 @@ bool IPlugCLAP::Activate(double rate, std::uint32_t, std::uint32_t maxFrames) {
     plug->SetSampleRate(rate);
     plug->ResetProcessing();
     SizeBypass(static_cast<int>(block));
-    blockFrames = block;
     SetActive(true);
     plug->StartAfresh();
     RestartBypass();
@@ -306,13 +305,12 @@ void IPlugCLAP::ProcessCall(const clap_process_t& process) {
 
   const clap_input_events_t* events = process.in_events;
   const std::uint32_t count = events && events->size && events->get ? events->size(events) : 0;
-  if (count == 0 && frames <= blockFrames) {
-    ProcessWithBypass(in, out, static_cast<int>(frames));  // the usual call: no events, one piece
+  if (count == 0) {
+    ProcessWithBypass(in, out, static_cast<int>(frames));  // the usual call: no events
   } else {
     std::uint32_t next = 0;
     for (std::uint32_t done = 0; done < frames;) {
-      // Every event due by now, then the frames up to the next one, in
-      // pieces the core is sized for.
+      // Every event due by now, then the frames up to the next one.
       for (; next < count; ++next) {
         const clap_event_header_t* event = events->get(events, next);
         if (event && event->time > done) break;
@@ -321,18 +319,16 @@ void IPlugCLAP::ProcessCall(const clap_process_t& process) {
       std::uint32_t end = frames;
       if (next < count) {
         const clap_event_header_t* event = events->get(events, next);
-        if (event) end = std::min(end, event->time);
+        if (event && event->time > done) end = std::min(end, event->time);  // always on: done < end
       }
-      for (std::uint32_t piece = 0; done < end; done += piece) {
-        piece = std::min(end - done, blockFrames);
-        Sample* inPiece[2];
-        Sample* outPiece[2];
-        for (int c = 0; c < 2; ++c) {
-          inPiece[c] = in[c] ? in[c] + done : nullptr;
-          outPiece[c] = out[c] ? out[c] + done : nullptr;
-        }
-        ProcessWithBypass(inPiece, outPiece, static_cast<int>(piece));
+      Sample* inStretch[2];
+      Sample* outStretch[2];
+      for (int c = 0; c < 2; ++c) {
+        inStretch[c] = in[c] ? in[c] + done : nullptr;
+        outStretch[c] = out[c] ? out[c] + done : nullptr;
       }
+      ProcessWithBypass(inStretch, outStretch, static_cast<int>(end - done));
+      done = end;
     }
     for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one
   }

@@ -95,8 +95,8 @@ class IPlugCLAP final : public AdapterCore {
   // (others are ignored). Under the lock.
   void ApplyEvent(const clap_event_header_t* event);
   // A call with frames, at one sample width: the events at their times
-  // between stretches of audio, each in pieces the core is sized for; then
-  // the silence flags. Audio thread, under the lock.
+  // between stretches of audio; then the silence flags. Audio thread, under
+  // the lock.
   template <typename Sample>
   void ProcessCall(const clap_process_t& process);
 
@@ -115,7 +115,6 @@ class IPlugCLAP final : public AdapterCore {
   std::atomic<std::uint32_t> changesWritten{0};
   std::atomic<std::uint32_t> changesRead{0};
   bool active = false;
-  std::uint32_t blockFrames = 0;  // the current activation's piece size
   int activatedLatency = -1;      // the previous activation's latency, -1 before the first
 };
 

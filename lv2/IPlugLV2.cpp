@@ -16,8 +16,6 @@ std::unique_ptr<IPlugLV2> IPlugLV2::Create(const PlugFactory& make) {
   adapter->audioInputs.assign(static_cast<std::size_t>(plug.InputChannelCount()), nullptr);
   adapter->audioOutputs.assign(static_cast<std::size_t>(plug.OutputChannelCount()), nullptr);
   adapter->controlInputs.assign(static_cast<std::size_t>(plug.ParameterCount()), nullptr);
-  adapter->inputPiece = adapter->audioInputs;
-  adapter->outputPiece = adapter->audioOutputs;
   adapter->SizeBypass(kBlockSize);
   return adapter;
 }
@@ -67,19 +65,8 @@ void IPlugLV2::Run(std::uint32_t frames) {
   if (latencyOutput) *latencyOutput = static_cast<float>(plug->Latency());
   if (enabledInput && !std::isnan(*enabledInput)) SetBypass(*enabledInput < 0.5f);
 
-  // In pieces of the length the bypass path is sized for, which is also the
-  // core's block size: the plug-in sees the same calls as in one piece.
-  const std::uint32_t total = std::min<std::uint32_t>(frames, INT_MAX);
-  std::uint32_t done = 0;
-  do {
-    const std::uint32_t n = std::min<std::uint32_t>(total - done, kBlockSize);
-    for (std::size_t c = 0; c < audioInputs.size(); ++c)
-      inputPiece[c] = audioInputs[c] ? audioInputs[c] + done : nullptr;
-    for (std::size_t c = 0; c < audioOutputs.size(); ++c)
-      outputPiece[c] = audioOutputs[c] ? audioOutputs[c] + done : nullptr;
-    ProcessWithBypass(inputPiece.data(), outputPiece.data(), static_cast<int>(n));
-    done += n;
-  } while (done < total);
+  const int total = static_cast<int>(std::min<std::uint32_t>(frames, INT_MAX));
+  ProcessWithBypass(audioInputs.data(), audioOutputs.data(), total);
 }
 
 void IPlugLV2::SetUiWriter(LV2UI_Write_Function write, LV2UI_Controller controller) {

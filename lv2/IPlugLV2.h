@@ -79,8 +79,6 @@ class IPlugLV2 final : public AdapterCore {
   Lv2PortLayout ports{};
   std::vector<float*> audioInputs;
   std::vector<float*> audioOutputs;
-  std::vector<float*> inputPiece;  // the ports' buffers from a run's current piece on
-  std::vector<float*> outputPiece;
   std::vector<const float*> controlInputs;
   float* latencyOutput = nullptr;
   const float* enabledInput = nullptr;

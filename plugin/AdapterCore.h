@@ -60,20 +60,28 @@ class AdapterCore : public IHostRequests {
   ~AdapterCore() = default;
 
   // Sizes the bypass path for the plug-in's latency and crossfade length and
-  // calls of up to maxFrames (nothing without a bypass offered). Inactive,
+  // pieces of up to maxFrames (nothing without a bypass offered). Inactive,
   // under the lock; allocates.
   void SizeBypass(int maxFrames);
   // Empties the bypass path: an activation starts with nothing recorded.
   void RestartBypass() { bypass.Restart(); }
-  // One call of at most the sized maxFrames: binds the two host buffer
-  // arrays (a null array or buffer: silence in, nothing out) to all
-  // channels, processes and mixes the bypass in. Audio thread, under the
-  // lock; never allocates.
+  // One call of any length: binds the two host buffer arrays (a null array
+  // or buffer: silence in, nothing out) to all channels, processes and mixes
+  // the bypass in, in pieces of at most the sized maxFrames while the bypass
+  // is on or switching. Audio thread, under the lock; never allocates.
   template <typename Sample>
   void ProcessWithBypass(Sample* const* inputs, Sample* const* outputs, int frames);
 
   std::unique_ptr<IPlugBase> plug;
   BypassPath bypass;
+
+ private:
+  // Frames [offset, offset + frames) of the host's buffers through the
+  // plug-in, which takes calls of any length.
+  template <typename Sample>
+  void Run(Sample* const* inputs, Sample* const* outputs, int offset, int frames);
+
+  int bypassPiece = 1;  // the longest piece the bypass path is sized for
 };
 
 // The process-wide lock that serialises whole constructions across threads

@@ -251,6 +251,42 @@ TEST(Processing, LatencyIsTheMeasuredDelayAndAnnouncedOnChange) {
   EXPECT_FALSE(plug->Plugin().activate(&plug->Plugin(), 8000.0, 1, 512));  // below the supported rates
 }
 
+// The bypass switches at its event's frame: after the delay has filled and
+// the crossfade, the input delayed by the latency; switched off, the
+// plug-in's output again, as an instance never bypassed plays it.
+TEST(Processing, BypassPassesTheInputDelayedAndSwitchesBack) {
+  constexpr std::uint32_t kCall = 1024, kCalls = 40, kOn = 100, kOff = 20 * kCall + 300;
+  auto plug = NewClap();
+  auto plain = NewClap();
+  ASSERT_TRUE(plug && plain && plug->Activate(44100.0, kCall) && plain->Activate(44100.0, kCall));
+  const std::vector<double> x[2] = {test::Noise(kCall * kCalls, 51), test::Noise(kCall * kCalls, 52)};
+  std::vector<double> out[2], want[2];
+  for (int c = 0; c < 2; ++c) out[c] = want[c] = std::vector<double>(x[c].size());
+  EventList events, gain;
+  gain.Add(0, 0, 30.0);
+  for (std::uint32_t call = 0; call < kCalls; ++call) {
+    const std::uint32_t done = call * kCall;
+    events.Clear();
+    if (call == 0) {
+      events.Add(0, 0, 30.0);
+      events.Add(kBypass, kOn, 1.0);
+    }
+    if (call == kOff / kCall) events.Add(kBypass, kOff % kCall, 0.0);
+    double* in[2] = {const_cast<double*>(x[0].data()) + done, const_cast<double*>(x[1].data()) + done};
+    double* o[2] = {out[0].data() + done, out[1].data() + done};
+    double* w[2] = {want[0].data() + done, want[1].data() + done};
+    ASSERT_EQ(plug->Process(in, o, kCall, &events), kClapProcessContinue);
+    ASSERT_EQ(plain->Process(in, w, kCall, call == 0 ? &gain : nullptr), kClapProcessContinue);
+  }
+  const auto latency = plug->Get<clap_plugin_latency_t>(kClapExtLatency)->get(&plug->Plugin());
+  ASSERT_GT(latency, 0u);
+  for (int c = 0; c < 2; ++c) {
+    for (std::uint32_t i = kOn + 3 * latency; i < kOff; ++i) ASSERT_EQ(out[c][i], x[c][i - latency]) << c << " " << i;
+    for (std::uint32_t i = 0; i < kOn; ++i) ASSERT_EQ(out[c][i], want[c][i]) << c << " " << i;
+    for (std::uint32_t i = kOff + latency; i < kCall * kCalls; ++i) ASSERT_EQ(out[c][i], want[c][i]) << c << " " << i;
+  }
+}
+
 TEST(Processing, ZeroFramesSilenceFlagsAndReset) {
   auto plug = NewClap();
   ASSERT_TRUE(plug);

@@ -315,25 +315,30 @@ TEST(Lv2Lifecycle, ThousandActivationsAndHundredInstancesLeaveMemoryFlat) {
 // Disabled (the host's bypass), the output is the input delayed by the
 // latency once the delay has filled and the switch has faded; enabled again,
 // after the fade, what an instance that never left gives.
+// Runs shorter and longer than the plug-in's own block (2048 frames).
 TEST(Lv2Run, DisabledPassesTheInputDelayedAndSwitchesBack) {
-  constexpr std::size_t kCall = 512, kCalls = 60, kFrames = kCall * kCalls;
-  const Channels x = Noise(kFrames, 41);
-  Lv2Instance plug(44100.0), plain(44100.0);
-  ASSERT_TRUE(plug.instance && plain.instance);
-  plug.gains[0] = plain.gains[0] = kMaxGainDb;
-  Channels out{std::vector<float>(kFrames), std::vector<float>(kFrames)}, want = out;
-  for (std::size_t call = 0; call < kCalls; ++call) {
-    const std::size_t done = call * kCall;
-    plug.enabled = call < 20 ? 0.0f : 1.0f;
-    const std::array<float*, 2> in = {const_cast<float*>(x[0].data()) + done, const_cast<float*>(x[1].data()) + done};
-    plug.Run(in, {out[0].data() + done, out[1].data() + done}, kCall, kCall);
-    plain.Run(in, {want[0].data() + done, want[1].data() + done}, kCall, kCall);
-  }
-  const auto latency = static_cast<std::size_t>(plug.latency);
-  ASSERT_GT(latency, 0u);
-  for (int c = 0; c < 2; ++c) {
-    for (std::size_t i = 3 * latency; i < 20 * kCall; ++i) ASSERT_EQ(out[c][i], x[c][i - latency]) << c << " " << i;
-    for (std::size_t i = 20 * kCall + latency; i < kFrames; ++i) ASSERT_EQ(out[c][i], want[c][i]) << c << " " << i;
+  for (const std::size_t kCall : {std::size_t{512}, std::size_t{5000}}) {
+    SCOPED_TRACE(kCall);
+    const std::size_t kCalls = 60, kFrames = kCall * kCalls;
+    const Channels x = Noise(kFrames, 41);
+    Lv2Instance plug(44100.0), plain(44100.0);
+    ASSERT_TRUE(plug.instance && plain.instance);
+    plug.gains[0] = plain.gains[0] = kMaxGainDb;
+    Channels out{std::vector<float>(kFrames), std::vector<float>(kFrames)}, want = out;
+    for (std::size_t call = 0; call < kCalls; ++call) {
+      const std::size_t done = call * kCall;
+      plug.enabled = call < 20 ? 0.0f : 1.0f;
+      const std::array<float*, 2> in = {const_cast<float*>(x[0].data()) + done,
+                                        const_cast<float*>(x[1].data()) + done};
+      plug.Run(in, {out[0].data() + done, out[1].data() + done}, kCall, kCall);
+      plain.Run(in, {want[0].data() + done, want[1].data() + done}, kCall, kCall);
+    }
+    const auto latency = static_cast<std::size_t>(plug.latency);
+    ASSERT_GT(latency, 0u);
+    for (int c = 0; c < 2; ++c) {
+      for (std::size_t i = 3 * latency; i < 20 * kCall; ++i) ASSERT_EQ(out[c][i], x[c][i - latency]) << c << " " << i;
+      for (std::size_t i = 20 * kCall + latency; i < kFrames; ++i) ASSERT_EQ(out[c][i], want[c][i]) << c << " " << i;
+    }
   }
 }
 
