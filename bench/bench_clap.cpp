@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/PlainTiming.h"
+#include "bench/Vst2Reference.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 #include "tools/hostclap/ClapInstance.h"
@@ -25,24 +26,13 @@ namespace {
 using namespace tarvel;
 
 constexpr int kFramesPerRound = 1 << 20;
-constexpr double kRate = 44100.0;
 
 using bench::AlternateRounds;
+using bench::kRate;
 using bench::Noise;
 using bench::TimeCalls;
 
 [[noreturn]] void Fail(const std::string& what) { bench::Fail("bench_clap", what); }
-
-std::unique_ptr<PluginInstance> MakeVst2(const std::shared_ptr<const PluginLibrary>& library, int frames) {
-  std::string error;
-  auto vst2 = PluginInstance::Create(library, {}, error);
-  if (!vst2) Fail(error);
-  vst2->SetSampleRate(kRate);
-  vst2->SetBlockSize(frames);
-  vst2->Resume();
-  vst2->SetParameterText(1, "-6");
-  return vst2;
-}
 
 std::unique_ptr<hostclap::ClapInstance> MakeClap(const std::shared_ptr<const hostclap::ClapModule>& module,
                                                  int frames) {
@@ -78,13 +68,7 @@ void Compare(const std::shared_ptr<const PluginLibrary>& library,
   process.in_events = none.List();
   process.out_events = &noOutput;
   const auto timeVst2 = [&](PluginInstance& vst2) {
-    AEffect& effect = vst2.Effect();
-    return TimeCalls(left, right, frames, calls, position2, [&](Sample** in, Sample** out) {
-      if constexpr (kWide)
-        effect.processDoubleReplacing(&effect, in, out, frames);
-      else
-        effect.processReplacing(&effect, in, out, frames);
-    });
+    return bench::TimeVst2(vst2, left, right, frames, calls, position2);
   };
   const auto timeClap = [&](hostclap::ClapInstance& clap) {
     const clap_plugin_t* plugin = &clap.Plugin();
@@ -101,7 +85,8 @@ void Compare(const std::shared_ptr<const PluginLibrary>& library,
     });
   };
   const auto [t2, tClap] = AlternateRounds(
-      rounds, [&] { return MakeVst2(library, frames); }, timeVst2, [&] { return MakeClap(module, frames); }, timeClap);
+      rounds, [&] { return bench::MakeVst2(library, frames, "bench_clap"); }, timeVst2,
+      [&] { return MakeClap(module, frames); }, timeClap);
   std::printf("%d-bit, %4d-frame calls: VST 2.4 %.2f ns, CLAP %.2f ns per stereo frame; CLAP / VST 2.4 = %.3f\n",
               kWide ? 64 : 32, frames, t2 * 1e9, tClap * 1e9, tClap / t2);
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/PlainTiming.h"
+#include "bench/Vst2Reference.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 #include "tools/host3/Vst3Instance.h"
@@ -26,24 +27,13 @@ using namespace tarvel;
 
 constexpr int kFrames = 512;
 constexpr int kCallsPerRound = 2000;
-constexpr double kRate = 44100.0;
 
 using bench::AlternateRounds;
+using bench::kRate;
 using bench::Noise;
 using bench::TimeCalls;
 
 [[noreturn]] void Fail(const std::string& what) { bench::Fail("bench_vst3", what); }
-
-std::unique_ptr<PluginInstance> MakeVst2(const std::shared_ptr<const PluginLibrary>& library) {
-  std::string error;
-  auto vst2 = PluginInstance::Create(library, {}, error);
-  if (!vst2) Fail(error);
-  vst2->SetSampleRate(kRate);
-  vst2->SetBlockSize(kFrames);
-  vst2->Resume();
-  vst2->SetParameterText(1, "-6");
-  return vst2;
-}
 
 std::unique_ptr<vst3::Vst3Instance> MakeVst3(const std::shared_ptr<const vst3::Vst3Module>& bundle, bool wide) {
   std::string error;
@@ -61,20 +51,15 @@ void Compare(const std::shared_ptr<const PluginLibrary>& library, const std::sha
   const std::vector<Sample> left = Noise<Sample>(1), right = Noise<Sample>(2);
   std::size_t position2 = 0, position3 = 0;
   const auto timeVst2 = [&](PluginInstance& vst2) {
-    AEffect& effect = vst2.Effect();
-    return TimeCalls(left, right, kFrames, kCallsPerRound, position2, [&](Sample** in, Sample** out) {
-      if constexpr (kWide)
-        effect.processDoubleReplacing(&effect, in, out, kFrames);
-      else
-        effect.processReplacing(&effect, in, out, kFrames);
-    });
+    return bench::TimeVst2(vst2, left, right, kFrames, kCallsPerRound, position2);
   };
   const auto timeVst3 = [&](vst3::Vst3Instance& vst3) {
     return TimeCalls(left, right, kFrames, kCallsPerRound, position3,
                      [&](Sample** in, Sample** out) { vst3.Process(in, out, kFrames, nullptr); });
   };
   const auto [t2, t3] = AlternateRounds(
-      rounds, [&] { return MakeVst2(library); }, timeVst2, [&] { return MakeVst3(bundle, kWide); }, timeVst3);
+      rounds, [&] { return bench::MakeVst2(library, kFrames, "bench_vst3"); }, timeVst2,
+      [&] { return MakeVst3(bundle, kWide); }, timeVst3);
   // Per call, from per frame.
   std::printf("%d-bit, %d-frame calls: VST 2.4 %.2f us, VST3 %.2f us per call; VST3 / VST 2.4 = %.3f\n",
               kWide ? 64 : 32, kFrames, t2 * 1e6 * kFrames, t3 * 1e6 * kFrames, t3 / t2);

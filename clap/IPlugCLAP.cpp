@@ -10,6 +10,7 @@
 #include "clap/ClapIds.h"
 #include "effect/PluginFactory.h"
 #include "plugin/CopyText.h"
+#include "plugin/ExactSilence.h"
 #include "plugin/StateChunk.h"
 
 namespace tarvel::clap {
@@ -23,12 +24,6 @@ Sample** Channels(const clap_audio_buffer_t& buffer) {
   } else {
     return buffer.data64;
   }
-}
-
-// Sound rarely starts with an exact zero: the first sample answers most calls.
-template <typename Sample>
-bool AllZero(const Sample* samples, std::uint32_t frames) {
-  return samples[0] == Sample(0) && std::all_of(samples, samples + frames, [](Sample s) { return s == Sample(0); });
 }
 
 // The output's constant flags: set only for a channel that is exactly silent.
@@ -321,13 +316,7 @@ void IPlugCLAP::ProcessCall(const clap_process_t& process) {
         const clap_event_header_t* event = events->get(events, next);
         if (event && event->time > done) end = std::min(end, event->time);  // always on: done < end
       }
-      Sample* inStretch[2];
-      Sample* outStretch[2];
-      for (int c = 0; c < 2; ++c) {
-        inStretch[c] = in[c] ? in[c] + done : nullptr;
-        outStretch[c] = out[c] ? out[c] + done : nullptr;
-      }
-      ProcessWithBypass(inStretch, outStretch, static_cast<int>(end - done));
+      ProcessWithBypass(in, out, static_cast<int>(end - done), static_cast<int>(done));
       done = end;
     }
     for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one

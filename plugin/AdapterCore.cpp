@@ -42,72 +42,52 @@ void AdapterCore::SetActive(bool active) {
 void AdapterCore::SizeBypass(int maxFrames) {
   if (!plug->BypassName()) return;
   // Switched over the plug-in's own crossfade length.
-  bypassPiece = std::max(maxFrames, 1);
-  bypass.Size(std::max(plug->Latency(), 0), plug->CrossfadeSamples(), bypassPiece);
+  bypass.Size(std::max(plug->Latency(), 0), plug->CrossfadeSamples(), maxFrames);
 }
 
 template <typename Sample>
-void AdapterCore::ProcessWithBypass(Sample* const* inputs, Sample* const* outputs, int frames) {
+void AdapterCore::ProcessWithBypass(Sample* const* inputs, Sample* const* outputs, int frames, int offset) {
   // Neither bypassed nor switching (the usual call): the plug-in alone.
   if (bypass.Idle()) {
-    Run(inputs, outputs, 0, frames);
+    Run(inputs, outputs, frames, offset);
     return;
   }
   // The bypass path sees the first two channels; the input enters it before
   // the plug-in writes, as outputs may be the input buffers.
-  const auto channel = [](Sample* const* buffers, int count, int c, int offset) {
-    return buffers && c < count && buffers[c] ? buffers[c] + offset : nullptr;
+  const auto channel = [](Sample* const* buffers, int count, int c, int at) {
+    return buffers && c < count && buffers[c] ? buffers[c] + at : nullptr;
   };
   for (int done = 0; done < frames;) {
-    const int n = std::min(frames - done, bypassPiece);
+    const int n = std::min(frames - done, bypass.MaxFrames());
     Sample* in[BypassPath::kChannels];
     Sample* out[BypassPath::kChannels];
     for (int c = 0; c < BypassPath::kChannels; ++c) {
-      in[c] = channel(inputs, plug->InputChannelCount(), c, done);
-      out[c] = channel(outputs, plug->OutputChannelCount(), c, done);
+      in[c] = channel(inputs, plug->InputChannelCount(), c, offset + done);
+      out[c] = channel(outputs, plug->OutputChannelCount(), c, offset + done);
     }
     bypass.Before(in, n);
-    Run(inputs, outputs, done, n);
+    Run(inputs, outputs, n, offset + done);
     bypass.After(out, n);
     done += n;
   }
 }
 
 template <typename Sample>
-void AdapterCore::Run(Sample* const* inputs, Sample* const* outputs, int offset, int frames) {
+void AdapterCore::Run(Sample* const* inputs, Sample* const* outputs, int frames, int offset) {
   ChannelBinding& channels = plug->Channels();
-  if (offset == 0) {  // the host's arrays as they are
-    if constexpr (std::is_same_v<Sample, float>) {
-      channels.ConnectInputsFloat(0, plug->InputChannelCount(), inputs);
-      channels.ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs);
-    } else {
-      channels.ConnectInputsDouble(0, plug->InputChannelCount(), inputs);
-      channels.ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs);
-    }
-  } else {  // channel by channel (Build connected every one), each moved on to the offset
-    for (int c = 0; c < plug->InputChannelCount(); ++c) {
-      Sample* buffer = inputs && inputs[c] ? inputs[c] + offset : nullptr;
-      if constexpr (std::is_same_v<Sample, float>)
-        channels.ConnectInputsFloat(c, 1, &buffer);
-      else
-        channels.ConnectInputsDouble(c, 1, &buffer);
-    }
-    for (int c = 0; c < plug->OutputChannelCount(); ++c) {
-      Sample* buffer = outputs && outputs[c] ? outputs[c] + offset : nullptr;
-      if constexpr (std::is_same_v<Sample, float>)
-        channels.ConnectOutputsFloat(c, 1, &buffer);
-      else
-        channels.ConnectOutputsDouble(c, 1, &buffer);
-    }
-  }
-  if constexpr (std::is_same_v<Sample, float>)
+  if constexpr (std::is_same_v<Sample, float>) {
+    channels.ConnectInputsFloat(0, plug->InputChannelCount(), inputs, offset);
+    channels.ConnectOutputsFloat(0, plug->OutputChannelCount(), outputs, offset);
     plug->ProcessToFloat(frames);
-  else
+  } else {
+    channels.ConnectInputsDouble(0, plug->InputChannelCount(), inputs, offset);
+    channels.ConnectOutputsDouble(0, plug->OutputChannelCount(), outputs, offset);
     plug->ProcessDouble(frames);
+  }
 }
 
-template void AdapterCore::ProcessWithBypass<float>(float* const*, float* const*, int);
-template void AdapterCore::ProcessWithBypass<double>(double* const*, double* const*, int);
+template void AdapterCore::ProcessWithBypass<float>(float* const*, float* const*, int, int);
+template void AdapterCore::ProcessWithBypass<double>(double* const*, double* const*, int, int);
 
 RecursiveLock& EntryLock() {
   static RecursiveLock lock;

@@ -65,23 +65,21 @@ class AdapterCore : public IHostRequests {
   void SizeBypass(int maxFrames);
   // Empties the bypass path: an activation starts with nothing recorded.
   void RestartBypass() { bypass.Restart(); }
-  // One call of any length: binds the two host buffer arrays (a null array
-  // or buffer: silence in, nothing out) to all channels, processes and mixes
-  // the bypass in, in pieces of at most the sized maxFrames while the bypass
-  // is on or switching. Audio thread, under the lock; never allocates.
+  // Frames [offset, offset + frames) of the two host buffer arrays, any
+  // number: binds them (a null array or buffer: silence in, nothing out) to
+  // all channels, processes and mixes the bypass in, in pieces of at most
+  // the sized maxFrames while the bypass is on or switching. Audio thread,
+  // under the lock; never allocates.
   template <typename Sample>
-  void ProcessWithBypass(Sample* const* inputs, Sample* const* outputs, int frames);
+  void ProcessWithBypass(Sample* const* inputs, Sample* const* outputs, int frames, int offset = 0);
 
   std::unique_ptr<IPlugBase> plug;
   BypassPath bypass;
 
  private:
-  // Frames [offset, offset + frames) of the host's buffers through the
-  // plug-in, which takes calls of any length.
+  // The plug-in alone over those frames; it takes calls of any length.
   template <typename Sample>
-  void Run(Sample* const* inputs, Sample* const* outputs, int offset, int frames);
-
-  int bypassPiece = 1;  // the longest piece the bypass path is sized for
+  void Run(Sample* const* inputs, Sample* const* outputs, int frames, int offset);
 };
 
 // The process-wide lock that serialises whole constructions across threads

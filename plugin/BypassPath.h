@@ -32,9 +32,11 @@ class BypassPath {
 
   void Set(bool on) { bypass = on; }
   bool IsOn() const { return bypass; }
-  // Neither bypassed, switching nor keeping input: Before and After would
-  // do nothing, so a call may skip them.
-  bool Idle() const { return !bypass && fadePosition == 0 && !recording; }
+  // Neither bypassed, switching nor keeping input (or never sized): Before
+  // and After have nothing to do, so a call skips them.
+  bool Idle() const { return (!bypass && fadePosition == 0 && !recording) || delayed[0].empty(); }
+  // The longest call Before and After take.
+  int MaxFrames() const { return static_cast<int>(delayed[0].size()); }
 
   // Around every call of at most maxFrames frames: Before takes the input
   // before the plug-in writes (outputs may be the input buffers); After

@@ -21,6 +21,12 @@ ChannelRange Clip(int first, int count, int n) {
 
 double* Samples(GrowBuffer& scratch) { return static_cast<double*>(scratch.Data()); }
 
+// Host buffer k from frame offset on; null for no array or no buffer.
+template <typename Sample>
+Sample* At(Sample* const* buffers, int k, int offset) {
+  return buffers && buffers[k] ? buffers[k] + offset : nullptr;
+}
+
 // Asks for the cache lines of samples [0, count) ahead of writing them.
 void PrefetchForWrite(const float* samples, int count) {
   constexpr int kLineFloats = 64 / sizeof(float);
@@ -106,46 +112,46 @@ void ChannelBinding::SetOutputConnections(int first, int count, bool connected) 
   }
 }
 
-void ChannelBinding::ConnectInputsFloat(int first, int count, float* const* buffers) {
+void ChannelBinding::ConnectInputsFloat(int first, int count, float* const* buffers, int offset) {
   const ChannelRange range = Clip(first, count, inputChannels.Count());
   for (int i = range.begin, k = 0; i < range.end; ++i) {
     InputChannel* channel = inputChannels.Get(i);
     if (!channel->connected) continue;
-    channel->floatSource = buffers ? buffers[k] : nullptr;
+    channel->floatSource = At(buffers, k, offset);
     channel->doubleSource = nullptr;
     ++k;
   }
 }
 
-void ChannelBinding::ConnectInputsDouble(int first, int count, double* const* buffers) {
+void ChannelBinding::ConnectInputsDouble(int first, int count, double* const* buffers, int offset) {
   const ChannelRange range = Clip(first, count, inputChannels.Count());
   for (int i = range.begin, k = 0; i < range.end; ++i) {
     InputChannel* channel = inputChannels.Get(i);
     if (!channel->connected) continue;
     channel->floatSource = nullptr;
-    channel->doubleSource = buffers ? buffers[k] : nullptr;
+    channel->doubleSource = At(buffers, k, offset);
     ++k;
   }
 }
 
-void ChannelBinding::ConnectOutputsFloat(int first, int count, float* const* buffers) {
+void ChannelBinding::ConnectOutputsFloat(int first, int count, float* const* buffers, int offset) {
   const ChannelRange range = Clip(first, count, outputChannels.Count());
   for (int i = range.begin, k = 0; i < range.end; ++i) {
     OutputChannel* channel = outputChannels.Get(i);
     if (!channel->connected) continue;
-    channel->floatDestination = buffers ? buffers[k] : nullptr;
+    channel->floatDestination = At(buffers, k, offset);
     channel->doubleDestination = nullptr;
     ++k;
   }
 }
 
-void ChannelBinding::ConnectOutputsDouble(int first, int count, double* const* buffers) {
+void ChannelBinding::ConnectOutputsDouble(int first, int count, double* const* buffers, int offset) {
   const ChannelRange range = Clip(first, count, outputChannels.Count());
   for (int i = range.begin, k = 0; i < range.end; ++i) {
     OutputChannel* channel = outputChannels.Get(i);
     if (!channel->connected) continue;
     channel->floatDestination = nullptr;
-    channel->doubleDestination = buffers ? buffers[k] : nullptr;
+    channel->doubleDestination = At(buffers, k, offset);
     ++k;
   }
 }

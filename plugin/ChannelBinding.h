@@ -72,13 +72,13 @@ class ChannelBinding {
   void SetInputConnections(int first, int count, bool connected);
   void SetOutputConnections(int first, int count, bool connected);
 
-  // Binding for one process call: the k-th host buffer goes to the k-th
-  // connected channel of the range. A null array or buffer reads zeros / is
-  // not written.
-  void ConnectInputsFloat(int first, int count, float* const* buffers);
-  void ConnectInputsDouble(int first, int count, double* const* buffers);
-  void ConnectOutputsFloat(int first, int count, float* const* buffers);
-  void ConnectOutputsDouble(int first, int count, double* const* buffers);
+  // Binding for one process call: the k-th host buffer, from its frame
+  // offset on, goes to the k-th connected channel of the range. A null array
+  // or buffer reads zeros / is not written.
+  void ConnectInputsFloat(int first, int count, float* const* buffers, int offset = 0);
+  void ConnectInputsDouble(int first, int count, double* const* buffers, int offset = 0);
+  void ConnectOutputsFloat(int first, int count, float* const* buffers, int offset = 0);
+  void ConnectOutputsDouble(int first, int count, double* const* buffers, int offset = 0);
 
   // Runs processor over frames (in pieces of at most blockSize) and
   // delivers the outputs: replacing the host's float buffers, adding to

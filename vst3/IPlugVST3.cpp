@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "effect/PluginFactory.h"
+#include "plugin/ExactSilence.h"
 #include "plugin/StateChunk.h"
 #include "plugin/Utf16.h"
 
@@ -23,11 +24,6 @@ Sample** ChannelBuffers(const AudioBusBuffers& bus) {
   } else {
     return bus.channelBuffers64;
   }
-}
-
-template <typename Sample>
-bool AllZero(const Sample* samples, int frames) {
-  return std::all_of(samples, samples + frames, [](Sample s) { return s == Sample(0); });
 }
 
 // Reads the whole stream, at most limit bytes; false on a read error or when
@@ -277,13 +273,11 @@ tresult IPlugVST3::process(ProcessData& data) {
 
   const int frames = data.numSamples;
   const bool wide = data.symbolicSampleSize == kSample64;
-  for (int done = 0; done < frames;) {
-    const int n = std::min(frames - done, setup.maxSamplesPerBlock);
+  if (frames > 0) {  // none: a flush of the parameter changes alone
     if (wide)
-      ProcessStretch<double>(data, done, n);
+      ProcessBuses<double>(data, frames);
     else
-      ProcessStretch<float>(data, done, n);
-    done += n;
+      ProcessBuses<float>(data, frames);
   }
 
   // Silence flags only for channels that are exactly zero.
@@ -296,27 +290,27 @@ tresult IPlugVST3::process(ProcessData& data) {
         silent = AllZero(bus.channelBuffers64[c], frames);
       else if (!wide && bus.channelBuffers32 && bus.channelBuffers32[c])
         silent = AllZero(bus.channelBuffers32[c], frames);
-      if (silent && frames > 0) bus.silenceFlags |= 1ull << c;
+      if (silent) bus.silenceFlags |= 1ull << c;
     }
   }
   return kResultOk;
 }
 
 template <typename Sample>
-void IPlugVST3::ProcessStretch(ProcessData& data, int offset, int frames) {
+void IPlugVST3::ProcessBuses(ProcessData& data, int frames) {
   Sample* in[2] = {nullptr, nullptr};
   Sample* out[2] = {nullptr, nullptr};
   if (data.numInputs > 0 && data.inputs) {
     const AudioBusBuffers& bus = data.inputs[0];
     Sample** buffers = ChannelBuffers<Sample>(bus);
     for (int c = 0; buffers && c < std::min(bus.numChannels, InputChannels()); ++c)
-      if (buffers[c]) in[c] = buffers[c] + offset;
+      in[c] = buffers[c];
   }
   if (data.numOutputs > 0 && data.outputs) {
     const AudioBusBuffers& bus = data.outputs[0];
     Sample** buffers = ChannelBuffers<Sample>(bus);
     for (int c = 0; buffers && c < std::min(bus.numChannels, 2); ++c)
-      if (buffers[c]) out[c] = buffers[c] + offset;
+      out[c] = buffers[c];
   }
 
   ProcessWithBypass(in, out, frames);

@@ -97,10 +97,10 @@ class IPlugVST3 final : public IComponent, public IAudioProcessor, public IEditC
   void ReportParameterToHost(int index, double normalized) override;
   void EndParameterGesture(int index) override;
 
-  // One stretch of at most maxFrames frames of a process call, from frame
-  // `offset` on. Audio thread, under the lock.
+  // A process call's frames through the main buses. Audio thread, under the
+  // lock.
   template <typename Sample>
-  void ProcessStretch(ProcessData& data, int offset, int frames);
+  void ProcessBuses(ProcessData& data, int frames);
   // The last point of every queue of the call, applied. Audio thread.
   void ApplyParameterChanges(IParameterChanges* changes);
   // A parameter's value from the host, by id. Under the lock.

@@ -9,18 +9,21 @@
 //     loaded until FLAG is deleted (at most five minutes).
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "effect/TarvelParameters.h"
+#include "tests/support/Agreement.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 #include "tools/host3/Vst3Instance.h"
@@ -72,40 +75,39 @@ int Load(const std::string& dll, const std::string& bundle, const std::string& c
   }
 
   // Each edition gets its own copy of the input: a plug-in may write its inputs.
+  using Stereo = std::array<std::vector<float>, 2>;
   std::mt19937 random(3);
   std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
-  std::vector<float> in2[2], in3[2], inClap[2], out2[2], out3[2], outClap[2];
-  for (int c = 0; c < 2; ++c) {
-    in2[c].resize(kFrames);
-    for (float& x : in2[c]) x = sample(random);
-    in3[c] = inClap[c] = in2[c];
-    out2[c].assign(kFrames, 0.0f);
-    out3[c] = outClap[c] = out2[c];
-  }
-  float* inputs2[2] = {in2[0].data(), in2[1].data()};
-  float* inputs3[2] = {in3[0].data(), in3[1].data()};
-  float* inputsClap[2] = {inClap[0].data(), inClap[1].data()};
-  float* outputs2[2] = {out2[0].data(), out2[1].data()};
-  float* outputs3[2] = {out3[0].data(), out3[1].data()};
-  float* outputsClap[2] = {outClap[0].data(), outClap[1].data()};
-  vst2->ProcessFloat(inputs2, outputs2, kFrames);
-  if (vst3->Process(inputs3, outputs3, kFrames, &changes) != vst3::kResultOk) return Fail(bundle + ": process failed");
-  if (clap->Process(inputsClap, outputsClap, kFrames, &events) == kClapProcessError) {
-    return Fail(clapFile + ": process failed");
-  }
+  Stereo noise{std::vector<float>(kFrames), std::vector<float>(kFrames)};
+  for (auto& channel : noise)
+    for (float& x : channel) x = sample(random);
+  const auto through = [&](const auto& process) -> std::optional<Stereo> {
+    Stereo in = noise, out{std::vector<float>(kFrames), std::vector<float>(kFrames)};
+    float* inputs[2] = {in[0].data(), in[1].data()};
+    float* outputs[2] = {out[0].data(), out[1].data()};
+    if (!process(inputs, outputs)) return std::nullopt;
+    return out;
+  };
+  const auto out2 = through([&](float** in, float** out) {
+    vst2->ProcessFloat(in, out, kFrames);
+    return true;
+  });
+  const auto out3 = through([&](float** in, float** out) {
+    return vst3->Process(in, out, kFrames, &changes) == vst3::kResultOk;
+  });
+  const auto outClap = through([&](float** in, float** out) {
+    return clap->Process(in, out, kFrames, &events) != kClapProcessError;
+  });
+  if (!out3) return Fail(bundle + ": process failed");
+  if (!outClap) return Fail(clapFile + ": process failed");
   clap->Deactivate();
   vst3->Stop();
   vst2->Suspend();
 
-  double worst = 0.0, loudest = 0.0;
-  for (int c = 0; c < 2; ++c) {
-    for (int i = 0; i < kFrames; ++i) {
-      worst = std::max({worst, static_cast<double>(std::abs(out2[c][i] - out3[c][i])),
-                        static_cast<double>(std::abs(out2[c][i] - outClap[c][i]))});
-      loudest = std::max(loudest, static_cast<double>(std::abs(out2[c][i])));
-    }
-  }
-  if (loudest < 0.1) return Fail("no sound came through");
+  const test::Agreement vst3Agrees = test::Agree(*out3, *out2, kFrames);
+  const test::Agreement clapAgrees = test::Agree(*outClap, *out2, kFrames);
+  const double worst = std::max(vst3Agrees.worst, clapAgrees.worst);
+  if (vst3Agrees.loudest < 0.1) return Fail("no sound came through");
   if (worst > 1e-6) return Fail("the editions differ by " + std::to_string(worst));
   std::printf("the three editions load and agree (largest difference %.3g)\n", worst);
   return 0;
