@@ -10,6 +10,7 @@
 set -euo pipefail
 plugin=$1 render=$2 helper=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/ardour_export.sh"
 rate=44100 frames=132300 offset=44100 name=tarvelcheck
 gains=("80 Hz=-6" "250 Hz=+4.5" "800 Hz=0" "2.5 kHz=-60" "8 kHz=+12")
 started=$(date +%s%N)
@@ -62,19 +63,7 @@ audio=$(find "$session/interchange" -type d -name audiofiles | head -n1)
 "$helper" split "$work/input.wav" "$audio/input%L.wav" "$audio/input%R.wav"
 step "session built"
 
-# ardour7-export has been seen to abort once in ~40 runs on a heavily loaded
-# machine (a double free inside Ardour; valgrind shows no error with Tarvel
-# loaded). A death by signal is retried once and reported; any other failure
-# fails at once.
-export_session() { /usr/bin/ardour7-export -b float -o "$work/ardour.wav" "$session" "$name" >"$work/export.log" 2>&1; }
-status=0
-export_session || status=$?
-if [ "$status" -gt 128 ]; then
-  echo "ardour: ardour7-export died by signal $((status - 128)); exporting once more"
-  status=0
-  export_session || status=$?
-fi
-[ "$status" -eq 0 ] || { cat "$work/export.log"; echo "ardour: export failed"; exit 1; }
+ardour_export "$work/ardour.wav" "$session" "$name" "$work/export.log" || { echo "ardour: export failed"; exit 1; }
 step "session exported"
 
 # Ardour passes audio through unchanged when a plug-in fails to load: the

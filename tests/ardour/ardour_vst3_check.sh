@@ -10,6 +10,7 @@
 set -euo pipefail
 bundle=$1 plugin=$2 render=$3 helper=$4 work=$5
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/ardour_export.sh"
 rate=44100 frames=132300 offset=44100 name=tarvelvst3
 gains=("80 Hz=-6" "250 Hz=+4.5" "800 Hz=0" "2.5 kHz=-60" "8 kHz=+12")
 # Ardour sets a VST3 parameter by its plain value: decibels, by index.
@@ -52,8 +53,7 @@ grep -q 'type="vst3"' "$session/$name.ardour" || { echo "ardour: the session hol
 audio=$(find "$session/interchange" -type d -name audiofiles | head -n1)
 "$helper" split "$work/input.wav" "$audio/input%L.wav" "$audio/input%R.wav"
 
-/usr/bin/ardour7-export -b float -o "$work/ardour.wav" "$session" "$name" >"$work/export.log" 2>&1 \
-  || { cat "$work/export.log"; echo "ardour: export failed"; exit 1; }
+ardour_export "$work/ardour.wav" "$session" "$name" "$work/export.log" || { echo "ardour: export failed"; exit 1; }
 "$helper" compare --expect-different "$work/input.wav" "$work/ardour.wav" $offset $frames \
   || { echo "ardour: the export is the unprocessed input; the VST3 plug-in did not run"; exit 1; }
 "$helper" compare "$work/reference.wav" "$work/ardour.wav" $offset $frames \

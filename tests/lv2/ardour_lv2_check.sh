@@ -9,6 +9,7 @@
 set -euo pipefail
 bundle=$1 vst=$2 render=$3 helper=$4 work=$5
 ardour=$(cd "$(dirname "$0")/../ardour" && pwd)
+source "$ardour/ardour_export.sh"
 rate=44100 frames=132300 offset=44100 name=tarvelcheck
 gains=("80 Hz=-6" "250 Hz=+4.5" "800 Hz=0" "2.5 kHz=-60" "8 kHz=+12")
 # The same gains as the LV2 ports take them: control input index, decibels.
@@ -37,8 +38,7 @@ sed -i 's/name="range1" \(.*\) flags="IsRangeMarker"/name="session" \1 flags="Is
 audio=$(find "$session/interchange" -type d -name audiofiles | head -n1)
 "$helper" split "$work/input.wav" "$audio/input%L.wav" "$audio/input%R.wav"
 
-/usr/bin/ardour7-export -b float -o "$work/ardour.wav" "$session" "$name" >"$work/export.log" 2>&1 \
-  || { cat "$work/export.log"; echo "ardour lv2: export failed"; exit 1; }
+ardour_export "$work/ardour.wav" "$session" "$name" "$work/export.log" || { echo "ardour lv2: export failed"; exit 1; }
 # Ardour passes audio through unchanged when a plug-in fails to load.
 "$helper" compare --expect-different "$work/input.wav" "$work/ardour.wav" $offset $frames \
   || { echo "ardour lv2: the export is the unprocessed input; the plug-in did not run"; exit 1; }
