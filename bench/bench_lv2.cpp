@@ -63,7 +63,10 @@ class Lv2Host {
       return ids.try_emplace(uri, static_cast<LV2_URID>(ids.size() + 1)).first->second;
     };
   }
-  ~Lv2Host() { lilv_world_free(world); }
+  ~Lv2Host() {
+    nodes.clear();  // nodes belong to the world: freed before it
+    lilv_world_free(world);
+  }
 
   const LilvPlugin* Plugin(const char* uri) {
     LilvNode* node = lilv_new_uri(world, uri);
