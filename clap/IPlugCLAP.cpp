@@ -26,14 +26,6 @@ Sample** Channels(const clap_audio_buffer_t& buffer) {
   }
 }
 
-// The output's constant flags: set only for a channel that is exactly silent.
-template <typename Sample>
-void MarkSilence(clap_audio_buffer_t& bus, Sample* const (&channels)[2], std::uint32_t frames) {
-  bus.constant_mask = 0;
-  for (std::uint32_t c = 0; c < 2; ++c)
-    if (channels[c] && AllZero(channels[c], frames)) bus.constant_mask |= std::uint64_t{1} << c;
-}
-
 // ---- The C callbacks: each finds its instance and answers as a failed
 // call when the instance throws (nothing may unwind into a host). ----
 
@@ -300,28 +292,26 @@ void IPlugCLAP::ProcessCall(const clap_process_t& process) {
 
   const clap_input_events_t* events = process.in_events;
   const std::uint32_t count = events && events->size && events->get ? events->size(events) : 0;
-  if (count == 0) {
-    ProcessWithBypass(in, out, static_cast<int>(frames));  // the usual call: no events
-  } else {
-    std::uint32_t next = 0;
-    for (std::uint32_t done = 0; done < frames;) {
-      // Every event due by now, then the frames up to the next one.
-      for (; next < count; ++next) {
-        const clap_event_header_t* event = events->get(events, next);
-        if (event && event->time > done) break;
-        ApplyEvent(event);
-      }
-      std::uint32_t end = frames;
-      if (next < count) {
-        const clap_event_header_t* event = events->get(events, next);
-        if (event && event->time > done) end = std::min(end, event->time);  // always on: done < end
-      }
-      ProcessWithBypass(in, out, static_cast<int>(end - done), static_cast<int>(done));
-      done = end;
+  std::uint32_t next = 0;
+  for (std::uint32_t done = 0; done < frames;) {
+    // Every event due by now, then the frames up to the next one (with no
+    // events, the whole call at once).
+    for (; next < count; ++next) {
+      const clap_event_header_t* event = events->get(events, next);
+      if (event && event->time > done) break;
+      ApplyEvent(event);
     }
-    for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one
+    std::uint32_t end = frames;
+    if (next < count) {
+      const clap_event_header_t* event = events->get(events, next);
+      if (event && event->time > done) end = std::min(end, event->time);  // always on: done < end
+    }
+    ProcessWithBypass(in, out, static_cast<int>(end - done), static_cast<int>(done));
+    done = end;
   }
-  if (process.audio_outputs_count > 0 && process.audio_outputs) MarkSilence(process.audio_outputs[0], out, frames);
+  for (; next < count; ++next) ApplyEvent(events->get(events, next));  // beyond the call: for the next one
+  if (process.audio_outputs_count > 0 && process.audio_outputs)
+    process.audio_outputs[0].constant_mask = SilentChannels(out, 2, frames);
 }
 
 void IPlugCLAP::ApplyEvent(const clap_event_header_t* event) {

@@ -283,15 +283,9 @@ tresult IPlugVST3::process(ProcessData& data) {
   // Silence flags only for channels that are exactly zero.
   if (data.numOutputs > 0 && data.outputs) {
     AudioBusBuffers& bus = data.outputs[0];
-    bus.silenceFlags = 0;
-    for (int c = 0; c < std::min(bus.numChannels, 64); ++c) {
-      bool silent = false;
-      if (wide && bus.channelBuffers64 && bus.channelBuffers64[c])
-        silent = AllZero(bus.channelBuffers64[c], frames);
-      else if (!wide && bus.channelBuffers32 && bus.channelBuffers32[c])
-        silent = AllZero(bus.channelBuffers32[c], frames);
-      if (silent) bus.silenceFlags |= 1ull << c;
-    }
+    const int count = std::min(bus.numChannels, 64);
+    bus.silenceFlags = wide ? SilentChannels(bus.channelBuffers64, count, frames)
+                            : SilentChannels(bus.channelBuffers32, count, frames);
   }
   return kResultOk;
 }

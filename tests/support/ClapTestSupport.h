@@ -11,21 +11,14 @@
 #include <string>
 #include <type_traits>
 
+#include "tests/support/OpenOnce.h"
 #include "tools/hostclap/ClapInstance.h"
 #include "tools/hostclap/ClapModule.h"
 
 namespace tarvel::hostclap {
 
 #ifdef TARVEL_CLAP_FILE  // programs that load the built module (tarvel_use_modules CLAP)
-inline std::shared_ptr<const ClapModule> Module() {
-  static const std::shared_ptr<const ClapModule> module = [] {
-    std::string error;
-    auto opened = ClapModule::Open(TARVEL_CLAP_FILE, error);
-    if (!opened) ADD_FAILURE() << TARVEL_CLAP_FILE << ": " << error;
-    return opened;
-  }();
-  return module;
-}
+inline std::shared_ptr<const ClapModule> Module() { return test::OpenOnce<ClapModule>(TARVEL_CLAP_FILE); }
 
 // A new instance; fails the test when the module or its factory refuses.
 inline std::unique_ptr<ClapInstance> NewClap(ClapInstance::Options options = {}) {

@@ -8,20 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "tests/support/OpenOnce.h"
 #include "tools/host/PluginInstance.h"
 #include "tools/host/PluginLibrary.h"
 
 namespace tarvel::test {
 
-inline std::shared_ptr<const PluginLibrary> PluginFile() {
-  static const std::shared_ptr<const PluginLibrary> library = [] {
-    std::string error;
-    auto opened = PluginLibrary::Open(TARVEL_PLUGIN_FILE, error);
-    if (!opened) ADD_FAILURE() << TARVEL_PLUGIN_FILE << ": " << error;
-    return opened;
-  }();
-  return library;
-}
+inline std::shared_ptr<const PluginLibrary> PluginFile() { return OpenOnce<PluginLibrary>(TARVEL_PLUGIN_FILE); }
 
 // A new instance, opened unless open is false; fails the test when the file
 // or the entry refuses.

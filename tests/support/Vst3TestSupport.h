@@ -11,21 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/OpenOnce.h"
 #include "tools/host3/Vst3Instance.h"
 #include "tools/host3/Vst3Module.h"
 
 namespace tarvel::vst3 {
 
 #ifdef TARVEL_VST3_BUNDLE  // programs that load the built bundle (tarvel_use_modules VST3)
-inline std::shared_ptr<const Vst3Module> Bundle() {
-  static const std::shared_ptr<const Vst3Module> module = [] {
-    std::string error;
-    auto opened = Vst3Module::Open(TARVEL_VST3_BUNDLE, error);
-    if (!opened) ADD_FAILURE() << TARVEL_VST3_BUNDLE << ": " << error;
-    return opened;
-  }();
-  return module;
-}
+inline std::shared_ptr<const Vst3Module> Bundle() { return test::OpenOnce<Vst3Module>(TARVEL_VST3_BUNDLE); }
 
 // A new instance; fails the test when the bundle or its factory refuses.
 inline std::unique_ptr<Vst3Instance> NewVst3() {
